@@ -1,0 +1,33 @@
+// Display blitters: convert the dirty lines of the visible page into a
+// display surface of 8, 15, 16, 24 or 32 bits per pixel in RGB or BGR order,
+// repeating each framebuffer line scanline_mult times.
+#pragma once
+
+#include <cstdint>
+
+namespace gfx {
+
+// Converts every dirty line of screen->visible_page into the display.
+// destination: the display row that shows framebuffer line 0; pitch: bytes
+// between display rows. Reads dirty but does not clear it.
+// Caller: the display thread, under the framebuffer lock.
+using DisplayBlitter = void (*)(uint8_t* destination, int destination_pitch);
+
+// 512 entries, rebuilt by every select_blitter call for the display's order;
+// the storage is allocated by screen opening and released at the next
+// opening or at closing.
+extern uint32_t* expansion_table;
+
+// The 48 members: plain BGR, plain RGB, MMX BGR, MMX RGB; within a block
+// palette->15, ->16, ->24, ->32, 16->15, ->16, ->24, ->32, 32->15, ->16, ->24, ->32.
+extern const DisplayBlitter blitter_table[48];
+
+// The line copy member: copies pitch bytes per converted row.
+extern const DisplayBlitter blitter_line_copy;
+
+// Rebuilds expansion_table for the order (bgr 1: red low) and chooses the
+// blitter for the open screen's framebuffer and a display of that depth;
+// null when there is none (a 16- or 32-bit framebuffer on an 8-bit display).
+DisplayBlitter select_blitter(int display_depth, int bgr);
+
+}  // namespace gfx
