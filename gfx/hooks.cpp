@@ -1,0 +1,26 @@
+// The table of graphics console and input operations.
+#include "gfx/hooks.h"
+
+#include "app/runtime_hooks.h"
+
+namespace gfx {
+namespace {
+
+// The view range needs no action on a graphics screen: printing reads it
+// when it runs.
+void view_update(int, int) {}
+
+// Console input is never redirected while a screen is open.
+int is_redirected() { return 0; }
+
+}  // namespace
+
+void hooks_install() {
+    rt::RuntimeHooks& h = rt::hooks;
+    h.hook_view_update = view_update;
+    h.hook_is_redirected = is_redirected;
+}
+
+void hooks_clear() { rt::hooks = rt::RuntimeHooks{}; }
+
+}  // namespace gfx

@@ -1,0 +1,65 @@
+#include "tests/support/screen_fixture.h"
+
+#include <cstdlib>
+
+#include "app/runtime.h"
+#include "gfx/modes.h"
+#include "gfx/pixel_format.h"
+#include "gfx/screen.h"
+
+namespace test_support {
+
+void env_set(const char* name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+    _putenv_s(name, value ? value->c_str() : "");
+#else
+    if (value) {
+        setenv(name, value->c_str(), 1);
+    } else {
+        unsetenv(name);
+    }
+#endif
+}
+
+ScopedEnv::ScopedEnv(const char* name, std::optional<std::string> value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    env_set(name, value);
+}
+
+ScopedEnv::~ScopedEnv() { env_set(name_.c_str(), saved_); }
+
+void ScreenTest::SetUp() {
+    gfx::screen_close();
+    fake_reset();
+    kwgfx_ = std::make_unique<ScopedEnv>("KWGFX", std::nullopt);
+    drivers_ = std::make_unique<ScopedDriverList>(
+        std::vector<const gfx::DisplayDriver*>{fake_driver(0), fake_driver(1), fake_driver(2)});
+    gfx::simd_force_plain(false);
+    rt::error_set(0);
+}
+
+void ScreenTest::TearDown() {
+    gfx::screen_close();
+    gfx::simd_force_plain(false);
+    drivers_.reset();
+    kwgfx_.reset();
+}
+
+void ScreenTest::open_null(int width, int height, int depth, int pages) {
+    gfx::screen_res(width, height, depth, pages, -1, 0);
+    ASSERT_NE(gfx::screen, nullptr) << "screen " << width << "x" << height << "x" << depth;
+}
+
+void ScreenTest::open_fake(int width, int height, int depth, int pages) {
+    gfx::screen_res(width, height, depth, pages, 0, 0);
+    ASSERT_NE(gfx::screen, nullptr) << "screen " << width << "x" << height << "x" << depth;
+    ASSERT_EQ(gfx::screen->driver, fake_driver(0));
+}
+
+}  // namespace test_support
+
+// Under AddressSanitizer an allocation that cannot be served returns null
+// instead of aborting, so tests can check how the library handles it.
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+#endif

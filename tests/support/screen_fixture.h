@@ -1,0 +1,44 @@
+// Opening screens in tests: on the null driver, or on the tests' own driver
+// records; and control over the KWGFX environment variable.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "tests/support/fake_driver.h"
+
+namespace test_support {
+
+// Sets (or with nullopt removes) an environment variable for its lifetime.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, std::optional<std::string> value);
+    ~ScopedEnv();
+
+private:
+    std::string name_;
+    std::optional<std::string> saved_;
+};
+
+void env_set(const char* name, const std::optional<std::string>& value);
+
+// Base fixture: KWGFX removed, the fake drivers reset and listed as the
+// build's drivers, plain routines allowed; closes any screen at the end.
+class ScreenTest : public testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Opens a free-size screen on the null driver; fails the test if none.
+    void open_null(int width, int height, int depth, int pages = 1);
+    // Opens a free-size screen on fake driver 0 (which counts lock calls).
+    void open_fake(int width, int height, int depth, int pages = 1);
+
+    std::unique_ptr<ScopedEnv> kwgfx_;
+    std::unique_ptr<ScopedDriverList> drivers_;
+};
+
+}  // namespace test_support
