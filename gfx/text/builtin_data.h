@@ -47,6 +47,11 @@ inline const PaletteInfo& palette_2() { return builtin_palettes[3]; }
 // The unpacked block (BUILTIN_BLOCK_SIZE bytes).
 const uint8_t* builtin_block();
 
+// The packed stream of the block, generated at build time from the glyph
+// sources in gfx/text/fonts/ and the palette tables of the packer.
+extern const uint8_t builtin_packed[];
+extern const size_t builtin_packed_size;
+
 // Unpacks the built-in stream into the block the first time it is called;
 // later calls do nothing. Returns whether this call did the unpacking.
 bool builtin_data_unpack();
@@ -54,8 +59,11 @@ bool builtin_data_unpack();
 // Expands a 12-bit LZW stream of `length` bytes into `out`. *size is the
 // capacity on entry and the number of bytes written on return. Returns 0
 // when the end code was reached, -1 on failure: a stream of one byte or
-// less, input running out before the end code, output past the capacity, or
-// a code whose expansion takes more than 4094 steps.
+// less, input running out before the end code (a code is read only when both
+// of its bytes lie inside the stream), output past the capacity (nothing is
+// written beyond it, not even the first byte), a first code that is not a
+// single byte, a code above the next one to be defined, or a code whose
+// expansion takes more than 4094 steps.
 int lzw12_unpack(const uint8_t* stream, size_t length, uint8_t* out, size_t* size);
 
 }  // namespace gfx
