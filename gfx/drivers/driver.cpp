@@ -1,4 +1,4 @@
-// The null driver and the ordered driver list.
+// The null driver: a real driver that shows nothing.
 #include "gfx/drivers/driver.h"
 
 namespace gfx {
@@ -23,10 +23,5 @@ const DisplayDriver null_driver = {
     nullptr,           // fetch_modes
     nullptr,           // flip
 };
-
-// The native build has no window system drivers.
-const DisplayDriver* const default_driver_list[] = {nullptr};
-
-const DisplayDriver* const* driver_list = default_driver_list;
 
 }  // namespace gfx

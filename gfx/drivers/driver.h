@@ -82,4 +82,9 @@ extern const DisplayDriver* const default_driver_list[];
 // No window and no thread: drawing works in memory, nothing is shown.
 extern const DisplayDriver null_driver;
 
+// The window system drivers (Windows builds only).
+extern const DisplayDriver directx_driver;
+extern const DisplayDriver gdi_driver;
+extern const DisplayDriver opengl_driver;
+
 }  // namespace gfx
