@@ -2,6 +2,7 @@
 #include "gfx/hooks.h"
 
 #include "app/runtime_hooks.h"
+#include "gfx/text/keys.h"
 
 namespace gfx {
 namespace {
@@ -17,6 +18,13 @@ int is_redirected() { return 0; }
 
 void hooks_install() {
     rt::RuntimeHooks& h = rt::hooks;
+    h.hook_key_read = key_read;
+    h.hook_key_wait = key_wait;
+    h.hook_key_hit = key_hit;
+    h.hook_key_down = key_down;
+    h.hook_mouse_get = mouse_get;
+    h.hook_mouse_set = mouse_set;
+    h.hook_sleep = sleep_interruptible;
     h.hook_view_update = view_update;
     h.hook_is_redirected = is_redirected;
 }
