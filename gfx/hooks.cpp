@@ -2,6 +2,7 @@
 #include "gfx/hooks.h"
 
 #include "app/runtime_hooks.h"
+#include "gfx/text/console_text.h"
 #include "gfx/text/keys.h"
 
 namespace gfx {
@@ -25,6 +26,14 @@ void hooks_install() {
     h.hook_mouse_get = mouse_get;
     h.hook_mouse_set = mouse_set;
     h.hook_sleep = sleep_interruptible;
+    h.hook_print = text_print;
+    h.hook_print_wide = text_print_wide;
+    h.hook_locate = text_locate;
+    h.hook_cursor_x = text_cursor_col;
+    h.hook_cursor_y = text_cursor_row;
+    h.hook_get_cursor = text_cursor_get;
+    h.hook_get_size = text_size_get;
+    h.hook_colour = text_colour;
     h.hook_view_update = view_update;
     h.hook_is_redirected = is_redirected;
 }

@@ -58,6 +58,12 @@ TEST_F(Modes, TheToolsScreen) {
     EXPECT_EQ(init.height, 50);
     EXPECT_EQ(init.depth, 32);
     EXPECT_EQ(rt::hooks.hook_is_redirected(), 0);
+    int first = 0, last = 0;
+    rt::text_view_get(&first, &last);
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(last, 6);
+    EXPECT_EQ(screen->cursor_x, 0);
+    EXPECT_EQ(screen->cursor_y, 0);
 }
 
 TEST_F(Modes, FreeSizeDepthsAreNormalised) {

@@ -1,0 +1,69 @@
+// Softglaze: opens a 150 x 50 window, shows the logo, asks for a blur radius
+// by one key, box-blurs the BMP file named on the command line and saves the
+// result beside it as <name>_sg_<digit>.bmp. Every way out ends the process
+// with code 0.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace gfx {
+struct ImageHeader;
+}
+
+namespace softglaze {
+
+// Width and height read from the header of the last file given to
+// load_bmp_file (0 when they could not be read).
+extern int32_t loaded_width;
+extern int32_t loaded_height;
+
+// The tool's fixed values.
+constexpr const char* WINDOW_TITLE = "Softglaze";
+constexpr int SCREEN_WIDTH = 150;
+constexpr int SCREEN_HEIGHT = 50;
+constexpr uint32_t TEXT_FOREGROUND = 0xFFFFFF;
+constexpr uint32_t TEXT_BACKGROUND = 0x0245D0;
+constexpr int ESCAPE_SCANCODE = 1;
+constexpr const char* LOGO_PATH = "/res/logo.bmp";  // under the executable's directory
+
+// Reads biWidth and biHeight from the file's header, creates an image of
+// that size and loads the file into it (onto the screen when no image could
+// be made). Returns the image or null.
+gfx::ImageHeader* load_bmp_file(const std::string& name);
+
+// Opens the screen and draws the logo: the start-up phase.
+void start_up();
+
+// Shows a blank cell, waits for one character, shows it, until the text is
+// "1".."9" or Escape (27). Returns that text.
+std::string prompt_for_key();
+
+// The output name: the command text without its last 4 characters, then
+// "_sg_", the radius and ".bmp".
+std::string output_name(const std::string& command_text, int radius);
+
+// The box blur of a width x height picture with the given radius: every
+// output pixel is the average of the clipped (2R+1)^2 window with the centre
+// counted twice, rounded to nearest with ties to even. Returns false when
+// Escape was held down (the blur then stops at once).
+//
+// blur_per_neighbour reads every window position through pixel_get and
+// writes through pixel_set; it serves whenever an image is missing (null
+// means the screen) and is the reference for blur_fast. On the screen it
+// only visits positions whose result can reach the screen.
+bool blur_per_neighbour(gfx::ImageHeader* source, gfx::ImageHeader* output, int32_t width,
+                        int32_t height, int radius);
+
+// The same sums with running totals, O(1) per pixel, straight on the two
+// 32-bit image buffers. Tests Escape at least once per output row.
+bool blur_fast(const gfx::ImageHeader* source, gfx::ImageHeader* output, int32_t width, int32_t height,
+               int radius);
+
+// Chooses the fast path when both images exist on a 32-bit screen.
+bool box_blur(gfx::ImageHeader* source, gfx::ImageHeader* output, int32_t width, int32_t height, int radius);
+
+// The whole tool; never returns.
+[[noreturn]] void run(int argc, char** argv);
+
+}  // namespace softglaze
