@@ -15,7 +15,9 @@ using DisplayBlitter = void (*)(uint8_t* destination, int destination_pitch);
 
 // 512 entries, rebuilt by every select_blitter call for the display's order;
 // the storage is allocated by screen opening and released at the next
-// opening or at closing.
+// opening or at closing. While it is null, select_blitter builds nothing and
+// offers no member that reads it (16-bit framebuffers into 24 or 32 bits), and
+// such a member, called anyway, writes nothing.
 extern uint32_t* expansion_table;
 
 // The 48 members: plain BGR, plain RGB, MMX BGR, MMX RGB; within a block
@@ -27,7 +29,11 @@ extern const DisplayBlitter blitter_line_copy;
 
 // Rebuilds expansion_table for the order (bgr 1: red low) and chooses the
 // blitter for the open screen's framebuffer and a display of that depth;
-// null when there is none (a 16- or 32-bit framebuffer on an 8-bit display).
+// null when there is none (a 16- or 32-bit framebuffer on an 8-bit display,
+// a display depth other than 8, 15, 16, 24 and 32, no open screen, or a
+// 16-bit framebuffer into 24 or 32 bits while expansion_table is null).
+// The MMX members are chosen when the screen has has_mmx and scanline_mult 1.
+// Every member converts every pixel of each dirty line.
 DisplayBlitter select_blitter(int display_depth, int bgr);
 
 }  // namespace gfx
