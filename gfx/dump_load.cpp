@@ -43,7 +43,7 @@ int32_t load_into_image(std::FILE* file, uint32_t length, ImageHeader* destinati
     if (head_got < head_wanted) return OK;  // the file ends inside the header
 
     size_t rest = wanted - head_wanted;
-    size_t got = std::fread(destination->bytes + 4, 1, rest, file);
+    size_t got = std::fread(image_pixels(destination), 1, rest, file);
     if (got < rest && std::ferror(file)) return BAD_FILE;
     return OK;
 }

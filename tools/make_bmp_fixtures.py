@@ -3,6 +3,9 @@
 not ours, Pillow and ImageMagick, and beside each BMP a .txt of the pixels
 that the same program reads back from it.
 
+It also writes the seed corpus of the image file fuzz target,
+tests/fuzz/corpus/: copies of those BMPs and dumps of every form.
+
 Run from anywhere: /usr/bin/python3 tools/make_bmp_fixtures.py
 Needs python3-pil and imagemagick (/usr/bin/convert; /usr/local/bin/convert
 may be a stand-in).
@@ -174,6 +177,40 @@ def bitfield_fixture():
     write_text("own_32bit_bitfields_w3", *size, pixels)
 
 
+def dump(data, short=False):
+    if short:
+        return b"\xfd\0\0\0\0" + struct.pack("<H", len(data)) + data
+    return b"\xfe" + struct.pack("<I", len(data)) + data
+
+
+def image_bytes(width, height, bpp, seed):
+    pixels = bytes((seed + 29 * i) % 256 for i in range(width * height * bpp))
+    return struct.pack("<HH", bpp + (width << 3), height) + pixels
+
+
+def fuzz_corpus():
+    corpus = os.path.join(ROOT, "tests", "fuzz", "corpus")
+    os.makedirs(corpus, exist_ok=True)
+    for name in sorted(os.listdir(OUT)):
+        if name.endswith(".bmp"):
+            with open(os.path.join(OUT, name), "rb") as src, open(os.path.join(corpus, name), "wb") as dst:
+                dst.write(src.read())
+    seeds = {
+        # Image dumps at 1, 2 and 4 bytes per pixel, odd widths.
+        "dump_image_8bit_5x3": dump(image_bytes(5, 3, 1, 1)),
+        "dump_image_16bit_3x2": dump(image_bytes(3, 2, 2, 2)),
+        "dump_image_32bit_3x2": dump(image_bytes(3, 2, 4, 3)),
+        "dump_short_8bit_7x2": dump(image_bytes(7, 2, 1, 4), short=True),
+        # A dump shorter than its length field.
+        "dump_truncated": dump(image_bytes(4, 4, 4, 5))[:30],
+        # A page of a small screen followed by a 16-colour palette.
+        "dump_screen_palette": dump(bytes(range(64))) + bytes((17 * i) % 256 for i in range(64)),
+    }
+    for name, data in seeds.items():
+        with open(os.path.join(corpus, name), "wb") as f:
+            f.write(data)
+
+
 def main():
     os.makedirs(OUT, exist_ok=True)
     if not os.access(CONVERT, os.X_OK):
@@ -182,6 +219,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         magick_fixtures(work)
     bitfield_fixture()
+    fuzz_corpus()
 
 
 if __name__ == "__main__":

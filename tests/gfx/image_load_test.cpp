@@ -632,11 +632,11 @@ TEST_F(ImageLoad, ImageDumpsReloadByteForByte) {
         open_null(8, 8, depth);
         gfx::ImageHeader* image = gfx::image_create(3, 2, 0);
         size_t size = 4 + 6 * static_cast<size_t>(screen->bytes_per_pixel);
-        for (size_t i = 4; i < size; ++i) image->bytes[i] = static_cast<uint8_t>(i * 37 + 1);
+        for (size_t i = 0; i + 4 < size; ++i) gfx::image_pixels(image)[i] = static_cast<uint8_t>(i * 37 + 5);
         Bytes original(image->bytes, image->bytes + size);
         std::string name = temp_name(".dmp");
         ASSERT_EQ(gfx::image_save(name, image, static_cast<uint32_t>(size)), 0);
-        std::memset(image->bytes + 4, 0, size - 4);
+        std::memset(gfx::image_pixels(image), 0, size - 4);
         rt::error_set(42);
         ASSERT_EQ(gfx::image_load(name, image), 0);
         EXPECT_EQ(rt::error_get(), 0);
@@ -659,8 +659,8 @@ TEST_F(ImageLoad, ShortAndTruncatedDumps) {
     // A long dump shorter than its length loads what is there.
     Bytes truncated = {0xFE, 8, 0, 0, 0, 0x11, 0, 2, 0, 9};
     ASSERT_EQ(load_bytes(truncated, image), 0);
-    EXPECT_EQ(image->bytes[4], 9);
-    EXPECT_EQ(image->bytes[5], 2) << "bytes the file lacks stay";
+    EXPECT_EQ(gfx::image_pixels(image)[0], 9);
+    EXPECT_EQ(gfx::image_pixels(image)[1], 2) << "bytes the file lacks stay";
 
     // A length field cut short is bad data.
     EXPECT_EQ(load_bytes({0xFE, 8, 0}, image), 3);

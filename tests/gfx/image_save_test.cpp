@@ -179,12 +179,12 @@ TEST_F(ImageSave, ImagesMadeForAnotherPixelSizeAreNotSavedAsBmp) {
 TEST_F(ImageSave, ImageDumpsCopyTheBufferFromItsHeader) {
     open_null(8, 8, 32);
     gfx::ImageHeader* image = gfx::image_create(3, 2, 0);
-    for (size_t i = 0; i < 24; ++i) image->bytes[4 + i] = static_cast<uint8_t>(i + 1);
+    for (size_t i = 0; i < 24; ++i) gfx::image_pixels(image)[i] = static_cast<uint8_t>(i + 1);
     Bytes f = save(".dmp", image, 28);
     ASSERT_EQ(f.size(), 33u);
     const uint8_t head[9] = {0xFE, 28, 0, 0, 0, 0x1C, 0, 2, 0};
     EXPECT_EQ(std::memcmp(f.data(), head, 9), 0);
-    EXPECT_EQ(std::memcmp(f.data() + 9, image->bytes + 4, 24), 0);
+    EXPECT_EQ(std::memcmp(f.data() + 9, gfx::image_pixels(image), 24), 0);
 
     // A length beyond the buffer writes the buffer and keeps the length asked for.
     Bytes longer = save(".dmp", image, 1000);
