@@ -24,7 +24,6 @@ constexpr int SCREEN_WIDTH = 150;
 constexpr int SCREEN_HEIGHT = 50;
 constexpr uint32_t TEXT_FOREGROUND = 0xFFFFFF;
 constexpr uint32_t TEXT_BACKGROUND = 0x0245D0;
-constexpr int ESCAPE_SCANCODE = 1;
 constexpr const char* LOGO_PATH = "/res/logo.bmp";  // under the executable's directory
 
 // Reads biWidth and biHeight from the file's header, creates an image of
@@ -42,26 +41,6 @@ std::string prompt_for_key();
 // The output name: the command text without its last 4 characters, then
 // "_sg_", the radius and ".bmp".
 std::string output_name(const std::string& command_text, int radius);
-
-// The box blur of a width x height picture with the given radius: every
-// output pixel is the average of the clipped (2R+1)^2 window with the centre
-// counted twice, rounded to nearest with ties to even. Returns false when
-// Escape was held down (the blur then stops at once).
-//
-// blur_per_neighbour reads every window position through pixel_get and
-// writes through pixel_set; it serves whenever an image is missing (null
-// means the screen) and is the reference for blur_fast. On the screen it
-// only visits positions whose result can reach the screen.
-bool blur_per_neighbour(gfx::ImageHeader* source, gfx::ImageHeader* output, int32_t width,
-                        int32_t height, int radius);
-
-// The same sums with running totals, O(1) per pixel, straight on the two
-// 32-bit image buffers. Tests Escape at least once per output row.
-bool blur_fast(const gfx::ImageHeader* source, gfx::ImageHeader* output, int32_t width, int32_t height,
-               int radius);
-
-// Chooses the fast path when both images exist on a 32-bit screen.
-bool box_blur(gfx::ImageHeader* source, gfx::ImageHeader* output, int32_t width, int32_t height, int radius);
 
 // The whole tool; never returns.
 [[noreturn]] void run(int argc, char** argv);

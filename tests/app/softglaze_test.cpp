@@ -2,6 +2,8 @@
 // and whole runs in a child process with keys pushed by the test.
 #include "app/softglaze.h"
 
+#include "app/box_blur.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -251,6 +253,28 @@ TEST_F(Blur, WindowsAndRounding) {
         }
         gfx::image_destroy(source);
     }
+}
+
+TEST(BlurDivision, EveryWindowSumAndCountRoundsHalfToEven) {
+    // All counts a window can have (radius up to 9: 2..362) and every sum
+    // up to n * 255, through the row division blur_fast uses.
+    std::vector<int32_t> sums, quotients;
+    for (int32_t n = 2; n <= 362; ++n) {
+        sums.resize(static_cast<size_t>(n) * 255 + 1);
+        quotients.assign(sums.size(), -1);
+        for (size_t s = 0; s < sums.size(); ++s) sums[s] = static_cast<int32_t>(s);
+        softglaze::divide_row(sums.data(), quotients.data(), static_cast<int32_t>(sums.size()), n);
+        for (size_t s = 0; s < sums.size(); ++s) {
+            int32_t q = static_cast<int32_t>(s) / n, twice_rest = 2 * (static_cast<int32_t>(s) % n);
+            int32_t expected = q + (twice_rest > n || (twice_rest == n && (q & 1)));
+            if (quotients[s] != expected) {
+                ADD_FAILURE() << s << " / " << n << " gave " << quotients[s] << ", not " << expected;
+                return;
+            }
+        }
+    }
+    EXPECT_EQ(softglaze::round_half_even(5, 2), 2u);
+    EXPECT_EQ(softglaze::round_half_even(7, 2), 4u);
 }
 
 int g_key_tests = 0;
