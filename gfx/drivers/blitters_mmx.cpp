@@ -1,7 +1,7 @@
-// The MMX members of the display blitters, one line converter per family,
-// laid out like their plain twins in blitter_kernels.h. Four pixels per step
-// (eight for 16-bit sources into 15 or 16 bits); the tail of every line goes
-// through the plain pixel rules, so both give the same display pixels.
+// The MMX members of the display blitters: one line converter template for
+// all families, beside the plain one in blitter_kernels.h. Four pixels per
+// step (eight for 16-bit sources into 15 or 16 bits); the tail of every line
+// goes through the plain pixel rules, so both give the same display pixels.
 #include <mmintrin.h>
 
 #include "gfx/drivers/blitter_kernels.h"
@@ -95,8 +95,8 @@ inline __m64 rgb16_to_pixels(__m64 q) {
 }
 
 // Four source pixels from i on as 32-bit values, two per register: palette
-// entries, 32-bit pixels, or 5:6:5 pixels expanded through the table.
-// Lookups are ordinary loads. For 15- and 16-bit results palette entries come
+// entries, 32-bit pixels, or 5:6:5 pixels expanded through the table (the two
+// table halves ORed two pixels at a time). Lookups are ordinary loads. For 15- and 16-bit results palette entries come
 // regrouped as pixels (0, 2) and (1, 3), which costs nothing here and spares
 // the results an interleave.
 template <Source S, int Bits>
@@ -114,7 +114,6 @@ inline void load_four(const uint8_t* src, int i, const LineContext& c, __m64& lo
         lo = load64(src + 4 * i);
         hi = load64(src + 4 * i + 8);
     } else {
-        // The two halves of each colour are ORed two pixels at a time.
         const uint8_t* s = src + 2 * i;
         const uint32_t* low = c.table;
         const uint32_t* high = c.table + 256;
@@ -123,16 +122,19 @@ inline void load_four(const uint8_t* src, int i, const LineContext& c, __m64& lo
     }
 }
 
-// Four loaded values brought into the display's order, top bytes cleared
-// (the expansion table is already in the display's order and has none).
-template <Source S, Order O>
-inline __m64 to_display_order(__m64 x) {
-    if constexpr (S == Source::rgb16)
-        return x;
-    else if constexpr (swaps_red_blue<S, O>)
-        return swap_red_blue_2(x);
-    else
-        return _mm_and_si64(x, _mm_set1_pi32(0x00FFFFFF));
+// Source pixel i as a 32-bit value with its top byte cleared, alone in the
+// low half: a palette entry, a 32-bit pixel, or a 5:6:5 pixel expanded through
+// the table (whose entries have no top byte). For displays whose order needs
+// no swap.
+template <Source S>
+inline __m64 load_one(const uint8_t* src, int i, const LineContext& c) {
+    if constexpr (S == Source::rgb16) {
+        return _mm_or_si64(_mm_cvtsi32_si64(static_cast<int>(c.table[src[2 * i]])),
+                           _mm_cvtsi32_si64(static_cast<int>(c.table[256 + src[2 * i + 1]])));
+    } else {
+        const uint32_t v = S == Source::palette ? c.palette[src[i]] : load32(src + 4 * i);
+        return _mm_and_si64(_mm_cvtsi32_si64(static_cast<int>(v)), _mm_cvtsi32_si64(0x00FFFFFF));
+    }
 }
 
 template <Source S, int Bits, Order O>
@@ -142,6 +144,8 @@ struct MmxLine {
     static constexpr bool reads_table = PlainLine<S, Bits, O>::reads_table;
 
     static void convert(uint8_t* dst, const uint8_t* src, const LineContext& c) {
+        // The expansion table is already in the display's order.
+        constexpr bool swap = S != Source::rgb16 && swaps_red_blue<S, O>;
         int i = 0;
         if constexpr (S == Source::rgb16 && (Bits == 15 || Bits == 16)) {
             for (; i + 8 <= c.width; i += 8) {
@@ -149,23 +153,37 @@ struct MmxLine {
                 store64(dst + 2 * i + 8, rgb16_to_pixels<Bits, O>(load64(src + 2 * i + 8)));
             }
         } else if constexpr (Bits == 15 || Bits == 16) {
-            constexpr bool swap = swaps_red_blue<S, O>;
             for (; i + 4 <= c.width; i += 4) {
                 __m64 lo, hi;
                 load_four<S, Bits>(src, i, c, lo, hi);
                 store64(dst + 2 * i, words_to_pixels<Bits, swap, loads_regrouped<S, Bits>>(lo, hi));
             }
-        } else if constexpr (Bits == 24) {
+        } else if constexpr (Bits == 24 && !swap) {
+            // Each value in its own register, shifted straight into place:
+            // pixels 0, 1 and two bytes of 2 in one 8-byte store, the last byte
+            // of 2 and pixel 3 in a 4-byte store.
             for (; i + 4 <= c.width; i += 4) {
-                __m64 p01, p23;
-                load_four<S, Bits>(src, i, c, p01, p23);
-                store_four_24(dst + 3 * i, to_display_order<S, O>(p01), to_display_order<S, O>(p23));
+                const __m64 p0 = load_one<S>(src, i, c);
+                const __m64 p1 = load_one<S>(src, i + 1, c);
+                const __m64 p2 = load_one<S>(src, i + 2, c);
+                const __m64 p3 = load_one<S>(src, i + 3, c);
+                uint8_t* out = dst + 3 * i;
+                store64(out, or3(p0, _mm_slli_si64(p1, 24), _mm_slli_si64(p2, 48)));
+                store32(out + 8, static_cast<uint32_t>(_mm_cvtsi64_si32(
+                                     _mm_or_si64(_mm_srli_si64(p2, 16), _mm_slli_si64(p3, 8)))));
+            }
+        } else if constexpr (Bits == 24) {
+            // Swapped two at a time, which also clears the top bytes.
+            for (; i + 4 <= c.width; i += 4) {
+                __m64 lo, hi;
+                load_four<S, Bits>(src, i, c, lo, hi);
+                store_four_24(dst + 3 * i, swap_red_blue_2(lo), swap_red_blue_2(hi));
             }
         } else {
             for (; i + 4 <= c.width; i += 4) {
                 __m64 lo, hi;
                 load_four<S, Bits>(src, i, c, lo, hi);
-                if constexpr (S != Source::rgb16 && swaps_red_blue<S, O>) {
+                if constexpr (swap) {
                     lo = swap_red_blue_2(lo);
                     hi = swap_red_blue_2(hi);
                 }
