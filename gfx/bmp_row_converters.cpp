@@ -88,6 +88,18 @@ void unpack_row(const uint8_t* packed, uint8_t* indices, size_t count) {
 
 // ---- Encoding native pixels into file rows -----------------------------
 
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
+           (static_cast<uint32_t>(p[3]) << 24);
+}
+
+void put_le32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+
 struct Rgb565Pixels {
     static constexpr size_t bytes = 2;
     static uint32_t colour(const uint8_t* p) {
@@ -107,7 +119,19 @@ struct Xrgb32Pixels {
 
 template <class Pixels>
 void encode_bgr24(const uint8_t* pixels, uint8_t* row, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
+    size_t i = 0;
+    if constexpr (Pixels::bytes == 4) {
+        // Four pixels at a time: their low three bytes make three words.
+        for (; i + 4 <= count; i += 4) {
+            const uint8_t* p = pixels + i * 4;
+            uint32_t a = le32(p), b = le32(p + 4), c = le32(p + 8), d = le32(p + 12);
+            uint8_t* out = row + 3 * i;
+            put_le32(out, (a & 0x00FFFFFF) | (b << 24));
+            put_le32(out + 4, ((b >> 8) & 0xFFFF) | (c << 16));
+            put_le32(out + 8, ((c >> 16) & 0xFF) | (d << 8));
+        }
+    }
+    for (; i < count; ++i) {
         uint32_t c = Pixels::colour(pixels + i * Pixels::bytes);
         row[3 * i] = static_cast<uint8_t>(c);
         row[3 * i + 1] = static_cast<uint8_t>(c >> 8);

@@ -1,6 +1,7 @@
 // The BMP writer: an 8-bit file with the 256-entry palette for screens with
 // 1 byte per pixel, a 24-bit file otherwise; rows bottom first, each padded
 // with zero bytes to a multiple of 4.
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -15,6 +16,7 @@ namespace {
 
 constexpr uint32_t PELS_PER_METER = 2834;  // 72 dots per inch
 constexpr uint32_t PALETTE_ENTRIES = 256;
+constexpr uint64_t WRITE_BLOCK = 1u << 20;  // bytes of rows written at once
 
 }  // namespace
 
@@ -80,18 +82,24 @@ int32_t bmp_save(std::FILE* file, ImageHeader* source) {
         if (std::fwrite(entries, 1, sizeof entries, file) != sizeof entries) return 3;
     }
 
-    // Three spare bytes beyond the stored row, all zero: the padding.
-    auto* row = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(row_bytes) + 3, 1));
-    if (row == nullptr) return 3;
+    // Rows are encoded into a block of several and written together; the
+    // padding bytes after each row's pixels are never written, so stay 0.
+    // Three spare bytes follow the block.
+    uint64_t block_rows = row_bytes == 0 ? 1 : std::max<uint64_t>(1, std::min<uint64_t>(height, WRITE_BLOCK / row_bytes));
+    auto* block = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(block_rows * row_bytes) + 3, 1));
+    if (block == nullptr) return 3;
     int32_t result = 0;
-    for (uint64_t y = height; y-- > 0;) {
-        encode(pixels + static_cast<size_t>(y * pitch), row, static_cast<size_t>(width));
-        if (std::fwrite(row, 1, static_cast<size_t>(row_bytes), file) != row_bytes) {
-            result = 3;
-            break;
+    uint64_t y = height;  // rows height - 1 down to 0, bottom row first
+    while (y > 0 && result == 0) {
+        uint64_t n = std::min(block_rows, y);
+        for (uint64_t k = 0; k < n; ++k) {
+            --y;
+            encode(pixels + static_cast<size_t>(y * pitch), block + static_cast<size_t>(k * row_bytes), static_cast<size_t>(width));
         }
+        size_t bytes = static_cast<size_t>(n * row_bytes);
+        if (std::fwrite(block, 1, bytes, file) != bytes) result = 3;
     }
-    std::free(row);
+    std::free(block);
     return result;
 }
 
