@@ -1,18 +1,14 @@
 # Window tests (Windows build only): Python scripts that run Windows programs
-# of the build under Wine on a private Xvfb display, type keys with xdotool
-# and compare screenshots with what the programs drew.
+# of the build under Wine on an Xvfb display and a Wine server of their own
+# (each test module starts both and stops them by process id), type keys with
+# xdotool and compare screenshots with what the programs drew.
 if(NOT SG_WIN32)
   return()
 endif()
 
 add_executable(gui_probe ${CMAKE_CURRENT_SOURCE_DIR}/gui/gui_probe.cpp)
 target_link_libraries(gui_probe PRIVATE sg_gfx)
-
-set(SG_XVFB_DIR ${CMAKE_BINARY_DIR}/xvfb)
-add_test(NAME gui_xvfb_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/xvfb-start ${SG_XVFB_DIR})
-add_test(NAME gui_xvfb_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/xvfb-stop ${SG_XVFB_DIR})
-set_tests_properties(gui_xvfb_start PROPERTIES FIXTURES_SETUP xvfb)
-set_tests_properties(gui_xvfb_stop PROPERTIES FIXTURES_CLEANUP xvfb)
+add_dependencies(gui_probe softglaze)  # the window tests run the tool too
 
 file(GLOB gui_scripts CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/gui/test_*.py)
 foreach(script IN LISTS gui_scripts)
@@ -20,8 +16,7 @@ foreach(script IN LISTS gui_scripts)
   add_test(NAME gui_${name} COMMAND /usr/bin/python3 -m unittest -v ${name}
            WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/gui)
   set_tests_properties(gui_${name} PROPERTIES
-    FIXTURES_REQUIRED xvfb
     RUN_SERIAL TRUE
     TIMEOUT 600
-    ENVIRONMENT "SG_BUILD_DIR=${CMAKE_BINARY_DIR};SG_SOURCE_DIR=${CMAKE_SOURCE_DIR};SG_XVFB_DIR=${SG_XVFB_DIR}")
+    ENVIRONMENT "SG_BUILD_DIR=${CMAKE_BINARY_DIR};SG_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endforeach()

@@ -1,0 +1,168 @@
+"""Helpers for the window tests: a private Xvfb and Wine session per test
+module, Windows programs of the build run under Wine, windows found and
+photographed with xdotool and ImageMagick, keys typed with xdotool."""
+import os
+import select
+import subprocess
+import tempfile
+import time
+
+from PIL import Image
+
+BUILD = os.environ.get("SG_BUILD_DIR", os.path.join(os.path.dirname(__file__), "..", "..", "build", "win32"))
+SOURCE = os.environ.get("SG_SOURCE_DIR", os.path.join(os.path.dirname(__file__), "..", ".."))
+PROBE = os.path.join(BUILD, "tests", "gui_probe.exe")
+SOFTGLAZE = os.path.join(BUILD, "softglaze.exe")
+
+
+class Session:
+    """An Xvfb display and a Wine server of the window tests' own prefix,
+    both started here and stopped by process id."""
+
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="sg-gui-")
+        self.env = dict(os.environ)
+        self.env.update(WINEPREFIX=os.path.join(BUILD, "wineprefix-gui"), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.pop("KWGFX", None)
+        self.server = None
+
+    def start(self):
+        subprocess.run([os.path.join(SOURCE, "scripts", "xvfb-start"), self.dir], check=True,
+                       stdout=subprocess.DEVNULL, env=self.env)
+        with open(os.path.join(self.dir, "display")) as f:
+            self.env["DISPLAY"] = f.read().strip()
+        prefix = self.env["WINEPREFIX"]
+        if not os.path.exists(os.path.join(prefix, "system.reg")):
+            subprocess.run(["wineboot", "-i"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=180)
+        # Any server of this prefix left from an earlier run was bound to
+        # another display: end it, then keep one of our own for the module.
+        subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, stderr=subprocess.DEVNULL, timeout=60)
+        self.server = subprocess.Popen(["wineserver", "-f", "-p"], env=self.env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wine", "cmd", "/c", "exit"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
+
+    def stop(self):
+        if self.server is not None:
+            subprocess.run(["wineserver", "-k"], env=self.env, stderr=subprocess.DEVNULL)
+            try:
+                self.server.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                self.server.kill()
+                self.server.wait()
+            self.server = None
+        subprocess.run([os.path.join(SOURCE, "scripts", "xvfb-stop"), self.dir], env=self.env)
+
+    # ---- programs --------------------------------------------------------
+
+    def wine(self, program, args=(), extra_env=None, **kwargs):
+        env = dict(self.env)
+        if extra_env:
+            env.update(extra_env)
+        return subprocess.Popen(["wine", program, *args], env=env, **kwargs)
+
+    def windows_path(self, path):
+        out = subprocess.run(["winepath", "-w", path], env=self.env, capture_output=True, text=True, check=True)
+        return out.stdout.strip()
+
+    # ---- windows and keys ------------------------------------------------
+
+    def xdotool(self, *args, check=True):
+        return subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True, text=True,
+                              check=check)
+
+    def find_window(self, title, timeout=20.0):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            out = self.xdotool("search", "--name", "^%s$" % title, check=False).stdout.split()
+            if out:
+                return int(out[0])
+            time.sleep(0.1)
+        return None
+
+    def window_size(self, window):
+        info = subprocess.run(["xwininfo", "-id", str(window)], env=self.env, capture_output=True, text=True,
+                              check=True).stdout
+        values = {}
+        for line in info.splitlines():
+            key, _, value = line.strip().partition(":")
+            values[key] = value.strip()
+        return int(values["Width"]), int(values["Height"])
+
+    def screenshot(self, window):
+        png = subprocess.run(["import", "-window", str(window), "png:-"], env=self.env, capture_output=True,
+                             check=True).stdout
+        path = os.path.join(self.dir, "shot.png")
+        with open(path, "wb") as f:
+            f.write(png)
+        return Image.open(path).convert("RGB")
+
+    def focus(self, window):
+        self.xdotool("windowfocus", "--sync", window, check=False)
+        time.sleep(0.2)
+
+    def keys(self, *names):
+        """Real key presses on the focused window (the keyboard state changes)."""
+        self.xdotool("key", "--delay", "60", *names, check=False)
+
+
+class Probe:
+    """tests/gui/gui_probe.exe: one command line in, one answer line out."""
+
+    def __init__(self, session, driver=None):
+        extra = {"KWGFX": driver} if driver else None
+        self.process = session.wine(PROBE, extra_env=extra, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL)
+        self.buffer = b""
+
+    def command(self, line, timeout=20.0):
+        self.process.stdin.write((line + "\n").encode())
+        self.process.stdin.flush()
+        deadline = time.time() + timeout
+        fd = self.process.stdout.fileno()
+        while b"\n" not in self.buffer:
+            left = deadline - time.time()
+            if left <= 0 or not select.select([fd], [], [], left)[0]:
+                raise TimeoutError("no answer to %r" % line)
+            chunk = os.read(fd, 4096)
+            if not chunk:
+                raise EOFError("probe ended during %r" % line)
+            self.buffer += chunk
+        answer, _, self.buffer = self.buffer.partition(b"\n")
+        return answer.decode().strip()
+
+    def key_codes(self):
+        return [int(v) for v in self.command("keys").split()[1:]]
+
+    def close(self):
+        try:
+            self.command("quit", timeout=10)
+        except (TimeoutError, EOFError, BrokenPipeError):
+            pass
+        try:
+            self.process.wait(timeout=15)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+        for stream in (self.process.stdin, self.process.stdout):
+            try:
+                stream.close()
+            except OSError:
+                pass
+
+
+def font_8x8():
+    """The built-in 8x8 glyphs as lists of rows of booleans, by code."""
+    glyphs, current = {}, None
+    with open(os.path.join(SOURCE, "gfx", "text", "fonts", "font_8x8.txt")) as f:
+        for line in f:
+            line = line.split(";")[0].strip()
+            if line.startswith("glyph"):
+                current = int(line.split()[1])
+                glyphs[current] = []
+            elif current is not None and line and set(line) <= {"#", "."}:
+                glyphs[current].append([c == "#" for c in line])
+    return glyphs
