@@ -35,12 +35,11 @@ void put_le(std::vector<uint8_t>& out, uint32_t v, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
 }
 
-// A 24-bit bottom-up BMP of the given 0x00RRGGBB pixels (row-major, top row first).
-void write_bmp24(const std::string& path, int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
-    uint32_t row = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+// The 54-byte header of a 24-bit BMP of the given size, rows of `row` bytes.
+std::vector<uint8_t> bmp24_header(int32_t width, int32_t height, uint32_t row) {
     std::vector<uint8_t> f;
     put_le(f, 0x4D42, 2);
-    put_le(f, 54 + row * static_cast<uint32_t>(height), 4);
+    put_le(f, 54 + row * static_cast<uint32_t>(height < 0 ? 0 : height), 4);
     put_le(f, 0, 4);
     put_le(f, 54, 4);
     put_le(f, 40, 4);
@@ -49,6 +48,18 @@ void write_bmp24(const std::string& path, int32_t width, int32_t height, const s
     put_le(f, 1, 2);
     put_le(f, 24, 2);
     for (int i = 0; i < 6; ++i) put_le(f, 0, 4);
+    return f;
+}
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                static_cast<std::streamsize>(bytes.size()));
+}
+
+// A 24-bit bottom-up BMP of the given 0x00RRGGBB pixels (row-major, top row first).
+void write_bmp24(const std::string& path, int32_t width, int32_t height, const std::vector<uint32_t>& pixels) {
+    uint32_t row = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+    std::vector<uint8_t> f = bmp24_header(width, height, row);
     for (int32_t y = height - 1; y >= 0; --y) {
         size_t start = f.size();
         for (int32_t x = 0; x < width; ++x) {
@@ -59,25 +70,12 @@ void write_bmp24(const std::string& path, int32_t width, int32_t height, const s
         }
         while (f.size() - start < row) f.push_back(0);
     }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()),
-                                                static_cast<std::streamsize>(f.size()));
+    write_file(path, f);
 }
 
-// Only the 54-byte header of a BMP, claiming the given size.
+// Only the header of a BMP, claiming the given size.
 void write_bmp_header_only(const std::string& path, int32_t width, int32_t height) {
-    std::vector<uint8_t> f;
-    put_le(f, 0x4D42, 2);
-    put_le(f, 54, 4);
-    put_le(f, 0, 4);
-    put_le(f, 54, 4);
-    put_le(f, 40, 4);
-    put_le(f, static_cast<uint32_t>(width), 4);
-    put_le(f, static_cast<uint32_t>(height), 4);
-    put_le(f, 1, 2);
-    put_le(f, 24, 2);
-    for (int i = 0; i < 6; ++i) put_le(f, 0, 4);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()),
-                                                static_cast<std::streamsize>(f.size()));
+    write_file(path, bmp24_header(width, height, 0));
 }
 
 bool file_exists(const std::string& path) { return std::ifstream(path).good(); }
