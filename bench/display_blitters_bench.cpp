@@ -121,7 +121,8 @@ void register_all() {
                    (shared ? "any/" : block % 2 == 0 ? "bgr/" : "rgb/") + kSources[position / 4] +
                    "->" + kDisplays[position % 4];
         }
-        benchmark::RegisterBenchmark(name.c_str(), run_blitter, index)->ComputeStatistics("min", fastest);
+        benchmark::RegisterBenchmark(name.c_str(), run_blitter, index)
+            ->ComputeStatistics("min", fastest);
     }
 }
 

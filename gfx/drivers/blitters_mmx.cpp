@@ -68,21 +68,12 @@ inline __m64 words_to_pixels(__m64 lo, __m64 hi) {
     }
 }
 
-// Four 32-bit values with top bytes zero (two per register, in pixel order)
-// as twelve bytes: their three low bytes each.
-inline void store_four_24(uint8_t* out, __m64 lo, __m64 hi) {
-    const __m64 zero = _mm_setzero_si64();
-    store64(out, or3(_mm_unpacklo_pi32(lo, zero), _mm_slli_si64(_mm_srli_si64(lo, 32), 24),
-                     _mm_slli_si64(hi, 48)));
-    store32(out + 8, static_cast<uint32_t>(_mm_cvtsi64_si32(
-                         _mm_or_si64(_mm_srli_si64(_mm_slli_si64(hi, 40), 56), _mm_srli_si64(hi, 24)))));
-}
-
 // Eight 5:6:5 pixels (four per register) into 15 or 16 bits of order `O`.
 template <int Bits, Order O>
 inline __m64 rgb16_to_pixels(__m64 q) {
     if constexpr (Bits == 15 && O == Order::rgb) {
-        return _mm_or_si64(_mm_srli_pi16(_mm_and_si64(q, _mm_set1_pi16(static_cast<short>(0xFFC0))), 1),
+        const __m64 high = _mm_set1_pi16(static_cast<short>(0xFFC0));
+        return _mm_or_si64(_mm_srli_pi16(_mm_and_si64(q, high), 1),
                            _mm_and_si64(q, _mm_set1_pi16(0x001F)));
     } else if constexpr (Bits == 15) {
         return or3(_mm_srli_pi16(_mm_slli_pi16(q, 11), 1),
@@ -96,9 +87,9 @@ inline __m64 rgb16_to_pixels(__m64 q) {
 
 // Four source pixels from i on as 32-bit values, two per register: palette
 // entries, 32-bit pixels, or 5:6:5 pixels expanded through the table (the two
-// table halves ORed two pixels at a time). Lookups are ordinary loads. For 15- and 16-bit results palette entries come
-// regrouped as pixels (0, 2) and (1, 3), which costs nothing here and spares
-// the results an interleave.
+// table halves ORed two pixels at a time). Lookups are ordinary loads. For 15-
+// and 16-bit results palette entries come regrouped as pixels (0, 2) and
+// (1, 3), which costs nothing here and spares the results an interleave.
 template <Source S, int Bits>
 constexpr bool loads_regrouped = S == Source::palette && (Bits == 15 || Bits == 16);
 
@@ -122,18 +113,22 @@ inline void load_four(const uint8_t* src, int i, const LineContext& c, __m64& lo
     }
 }
 
-// Source pixel i as a 32-bit value with its top byte cleared, alone in the
-// low half: a palette entry, a 32-bit pixel, or a 5:6:5 pixel expanded through
-// the table (whose entries have no top byte). For displays whose order needs
-// no swap.
-template <Source S>
+// Source pixel i as a 32-bit value of the display's order with its top byte
+// cleared, alone in the low half: a palette entry or 32-bit pixel (red and
+// blue exchanged where the order asks, by reversing the bytes and moving them
+// down one byte), or a 5:6:5 pixel expanded through the table, which is in the
+// display's order already and has no top byte.
+template <Source S, Order O>
 inline __m64 load_one(const uint8_t* src, int i, const LineContext& c) {
     if constexpr (S == Source::rgb16) {
         return _mm_or_si64(_mm_cvtsi32_si64(static_cast<int>(c.table[src[2 * i]])),
                            _mm_cvtsi32_si64(static_cast<int>(c.table[256 + src[2 * i + 1]])));
     } else {
         const uint32_t v = S == Source::palette ? c.palette[src[i]] : load32(src + 4 * i);
-        return _mm_and_si64(_mm_cvtsi32_si64(static_cast<int>(v)), _mm_cvtsi32_si64(0x00FFFFFF));
+        if constexpr (swaps_red_blue<S, O>)
+            return _mm_cvtsi32_si64(static_cast<int>(__builtin_bswap32(v) >> 8));
+        else
+            return _mm_cvtsi32_si64(static_cast<int>(v & 0x00FFFFFF));
     }
 }
 
@@ -158,28 +153,32 @@ struct MmxLine {
                 load_four<S, Bits>(src, i, c, lo, hi);
                 store64(dst + 2 * i, words_to_pixels<Bits, swap, loads_regrouped<S, Bits>>(lo, hi));
             }
-        } else if constexpr (Bits == 24 && !swap) {
+        } else if constexpr (Bits == 24) {
             // Each value in its own register, shifted straight into place:
             // pixels 0, 1 and two bytes of 2 in one 8-byte store, the last byte
             // of 2 and pixel 3 in a 4-byte store.
             for (; i + 4 <= c.width; i += 4) {
-                const __m64 p0 = load_one<S>(src, i, c);
-                const __m64 p1 = load_one<S>(src, i + 1, c);
-                const __m64 p2 = load_one<S>(src, i + 2, c);
-                const __m64 p3 = load_one<S>(src, i + 3, c);
+                const __m64 p0 = load_one<S, O>(src, i, c);
+                const __m64 p1 = load_one<S, O>(src, i + 1, c);
+                const __m64 p2 = load_one<S, O>(src, i + 2, c);
+                const __m64 p3 = load_one<S, O>(src, i + 3, c);
                 uint8_t* out = dst + 3 * i;
                 store64(out, or3(p0, _mm_slli_si64(p1, 24), _mm_slli_si64(p2, 48)));
                 store32(out + 8, static_cast<uint32_t>(_mm_cvtsi64_si32(
                                      _mm_or_si64(_mm_srli_si64(p2, 16), _mm_slli_si64(p3, 8)))));
             }
-        } else if constexpr (Bits == 24) {
-            // Swapped two at a time, which also clears the top bytes.
+        } else if constexpr (swap && S == Source::palette) {
+            // Entries are looked up one at a time anyway: swapped on the way in.
             for (; i + 4 <= c.width; i += 4) {
-                __m64 lo, hi;
-                load_four<S, Bits>(src, i, c, lo, hi);
-                store_four_24(dst + 3 * i, swap_red_blue_2(lo), swap_red_blue_2(hi));
+                const __m64 p0 = load_one<S, O>(src, i, c);
+                const __m64 p1 = load_one<S, O>(src, i + 1, c);
+                const __m64 p2 = load_one<S, O>(src, i + 2, c);
+                const __m64 p3 = load_one<S, O>(src, i + 3, c);
+                store64(dst + 4 * i, _mm_unpacklo_pi32(p0, p1));
+                store64(dst + 4 * i + 8, _mm_unpacklo_pi32(p2, p3));
             }
         } else {
+            // 32-bit pixels come two per load and are swapped in the register.
             for (; i + 4 <= c.width; i += 4) {
                 __m64 lo, hi;
                 load_four<S, Bits>(src, i, c, lo, hi);

@@ -169,7 +169,8 @@ void expect_converted(const TestScreen& t, const Display& d, Form form, bool bgr
             continue;
         }
         for (int x = 0; x < s.width; ++x) {
-            const uint32_t want = display_value(source_colour(form, t.line(y), x, s.palette), d.bits, bgr);
+            const Components colour = source_colour(form, t.line(y), x, s.palette);
+            const uint32_t want = display_value(colour, d.bits, bgr);
             const uint32_t got = read_display(d.row(r), x, d.bits);
             if (got != want) {
                 ADD_FAILURE() << what << ": row " << r << " x " << x << " of width " << s.width
@@ -196,7 +197,8 @@ TEST(DisplayBlitters, EveryEntryMatchesThePixelRules) {
                 // Lines 1 and 3 clean; the dirty ones with assorted nonzero flags.
                 const uint8_t flags[5] = {1, 0, 0x80, 0, 7};
                 std::memcpy(t.dirty.data(), flags, 5);
-                ASSERT_NE(gfx::select_blitter(e.display_bits, e.bgr ? 1 : 0), nullptr);  // builds the table
+                // Builds the expansion table for the order.
+                ASSERT_NE(gfx::select_blitter(e.display_bits, e.bgr ? 1 : 0), nullptr);
                 Display d(t.state, e.display_bits);
                 d.run(gfx::blitter_table[index]);
                 expect_converted(t, d, e.source, e.bgr,
