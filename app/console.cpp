@@ -112,6 +112,41 @@ void console_print(const std::string& text, bool newline) {
     if (newline) text_write("\n", 1);
 }
 
+void console_print_wide(const std::u16string& text, bool newline) {
+    // Copied in chunks into the units the hook takes; a chunk never ends
+    // between the two halves of a surrogate pair.
+    constexpr size_t CHUNK = 256;
+    uint16_t units[CHUNK + 1];
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t n = text.size() - at < CHUNK ? text.size() - at : CHUNK;
+        char16_t tail = text[at + n - 1];
+        if (tail >= 0xD800 && tail <= 0xDBFF && at + n < text.size()) ++n;
+        for (size_t i = 0; i < n; ++i) units[i] = static_cast<uint16_t>(text[at + i]);
+        if (hooks.hook_print_wide != nullptr) {
+            hooks.hook_print_wide(units, static_cast<int>(n), 0);
+        } else {
+            char bytes[CHUNK + 1];
+            size_t count = 0;
+            for (size_t i = 0; i < n; ++i) {
+                uint16_t u = units[i];
+                bytes[count++] = u < 256 ? static_cast<char>(u) : '?';
+                if (u >= 0xD800 && u <= 0xDBFF) ++i;  // a surrogate pair is one character
+            }
+            text_write(bytes, count);
+        }
+        at += n;
+    }
+    if (newline) {
+        if (hooks.hook_print_wide != nullptr) {
+            const uint16_t line_end[2] = {13, 10};
+            hooks.hook_print_wide(line_end, 2, 0);
+        } else {
+            text_write("\n", 1);
+        }
+    }
+}
+
 uint32_t console_colour(int32_t foreground, int32_t background) {
     if (hooks.hook_colour != nullptr) return hooks.hook_colour(foreground, background);
     uint32_t old = g_text.foreground | (g_text.background << 16);

@@ -19,6 +19,10 @@ void console_locate(int row, int column, int cursor);
 // Writes the text; with `newline`, then "\r\n" the same way.  [hook_print]
 void console_print(const std::string& text, bool newline);
 
+// The UTF-16 form: units below 256 are those bytes, surrogate pairs and
+// other units print as "?".                              [hook_print_wide]
+void console_print_wide(const std::u16string& text, bool newline);
+
 // Sets the colours; returns the previous ones as fg | bg << 16. [hook_colour]
 uint32_t console_colour(int32_t foreground, int32_t background);
 

@@ -2,8 +2,10 @@
 #include "gfx/hooks.h"
 
 #include "app/runtime_hooks.h"
+#include "gfx/text/console_edit.h"
 #include "gfx/text/console_text.h"
 #include "gfx/text/keys.h"
+#include "gfx/text/vga_ports.h"
 
 namespace gfx {
 namespace {
@@ -34,6 +36,14 @@ void hooks_install() {
     h.hook_get_cursor = text_cursor_get;
     h.hook_get_size = text_size_get;
     h.hook_colour = text_colour;
+    h.hook_clear = text_clear;
+    h.hook_width = text_width;
+    h.hook_read_cell = text_read_cell;
+    h.hook_read_string = text_read_line;
+    h.hook_line_input = text_line_input;
+    h.hook_line_input_wide = text_line_input_wide;
+    h.hook_port_in = port_in;
+    h.hook_port_out = port_out;
     h.hook_view_update = view_update;
     h.hook_is_redirected = is_redirected;
 }
