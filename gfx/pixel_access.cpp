@@ -38,6 +38,13 @@ ImageHeader* target_select(ImageHeader* image) {
     ScreenState* s = screen;
     if (s == nullptr) return image;
     if (image != nullptr && image != s->target) {
+        // An image made under a screen with fewer bytes per pixel holds too
+        // few bytes to be drawn on in this screen's format.
+        uint32_t bpp = image_bpp(image);
+        if (bpp != 0 && bpp < static_cast<uint32_t>(s->bytes_per_pixel)) {
+            target_select(nullptr);
+            return nullptr;
+        }
         uint32_t width = image_width(image), height = image_height(image);
         if (static_cast<uint32_t>(s->line_ptrs_capacity) < height) {
             auto* grown = static_cast<uint8_t**>(std::realloc(s->line_ptrs, height * sizeof(uint8_t*)));

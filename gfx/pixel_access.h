@@ -21,8 +21,9 @@ constexpr float LAST_POINT_QUERY = -8388607.0f;
 
 // Makes `image` (null: the screen's work page) the drawing target, rebuilding
 // the line table and clip rectangle when the target changes. Returns the
-// image, or null when a larger line table could not be allocated (the
-// screen is then the target).
+// image, or null (the screen is then the target) when a larger line table
+// could not be allocated or when the image was made with fewer bytes per
+// pixel than the screen has, so that drawing on it would overrun it.
 ImageHeader* target_select(ImageHeader* image);
 
 // Applies relative coordinates in place and records the last point.

@@ -157,6 +157,25 @@ TEST_F(PixelAccess, HugeImagesAreReachableToTheirLastPixel) {
     }
 }
 
+TEST_F(PixelAccess, AnImageWithSmallerPixelsIsNotATarget) {
+    open_null(8, 8, 8);
+    gfx::ImageHeader* small = gfx::image_create(4, 4, 0x11);  // 1 byte per pixel: 20 bytes
+    open_null(8, 8, 32);
+    EXPECT_EQ(gfx::target_select(small), nullptr);
+    EXPECT_EQ(screen->target, nullptr);
+    gfx::pixel_set(small, 3, 3, 0xABCDEF, REL_ABSOLUTE, 0);  // would write 60 bytes past the block
+    EXPECT_EQ(gfx::pixel_get(small, 3, 3), -1);
+    EXPECT_EQ(gfx::image_pixels(small)[15], 0x11);
+    gfx::pixel_set(nullptr, 1, 1, 0x123456, REL_ABSOLUTE, 0);  // the screen still works
+    EXPECT_EQ(gfx::pixel_get(nullptr, 1, 1), 0x123456);
+    // Larger pixels are fine: a 32-bit image on an 8-bit screen.
+    gfx::ImageHeader* wide = gfx::image_create(4, 4, 0);
+    open_null(8, 8, 8);
+    EXPECT_EQ(gfx::target_select(wide), wide);
+    gfx::image_destroy(small);
+    gfx::image_destroy(wide);
+}
+
 TEST_F(PixelAccess, NoScreen) {
     EXPECT_EQ(gfx::pixel_get(nullptr, 0, 0), -1);
     gfx::pixel_set(nullptr, 0, 0, 1, REL_ABSOLUTE, 0);
