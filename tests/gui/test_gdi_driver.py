@@ -121,6 +121,34 @@ class Pictures(GdiTest):
         self.assertEqual(shot.getpixel((130, 101)), black)
 
 
+class Switching(GdiTest):
+    """Alt+Enter asks for full screen, which GDI refuses: the layer closes the
+    window and opens a fresh one in the window mode again, with the picture
+    redrawn. With no_switch (flag 4) nothing happens."""
+
+    def alt_enter(self, window):
+        session.focus(window)
+        session.keys("alt+Return")
+        self.probe.command("sleep 300")
+
+    def test_alt_enter_reopens_the_window_with_its_picture(self):
+        window = self.open("open 150 50 32 0")
+        self.probe.command("rect 0 0 150 50 336699")
+        self.settle()
+        self.alt_enter(window)
+        fresh = session.find_window(TITLE)
+        self.assertIsNotNone(fresh)
+        self.assertNotEqual(fresh, window, "a new window replaces the old one")
+        self.assertEqual(session.window_size(fresh), (150, 50))
+        self.assertPixels(session.screenshot(fresh), lambda x, y: (0x33, 0x66, 0x99), "after the switch")
+        self.assertEqual(self.probe.key_codes(), [], "the switch key itself is not queued")
+
+    def test_no_switch_keeps_the_window(self):
+        window = self.open("open 150 50 32 4")
+        self.alt_enter(window)
+        self.assertEqual(session.find_window(TITLE), window)
+
+
 class Keyboard(GdiTest):
     def setUp(self):
         super().setUp()
