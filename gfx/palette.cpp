@@ -63,11 +63,10 @@ void palette_reset(int32_t index) {
     for (int i = 0; i < screen->default_palette->entry_count; ++i) {
         screen->base_colours[i] = default_entry(i);
         if (i >= shown) continue;
-        int source = i;
-        if (map != nullptr) {
-            screen->palette_map[i] = map[i];
-            source = map[i];
-        }
+        // Without a map entry i shows default colour i; recording that keeps
+        // palette_map true for the modes with 2-colour defaults too.
+        int source = map != nullptr ? map[i] : i;
+        if (i < 16) screen->palette_map[i] = static_cast<uint8_t>(source);
         store_and_send(i, default_entry(source));
     }
 }

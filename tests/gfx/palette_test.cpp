@@ -97,6 +97,11 @@ TEST_F(Palette, DefaultsAtOpeningPerMode) {
     // Mode 2 shows black and white out of the 16 colours.
     open_mode(2);
     EXPECT_EQ(screen->palette[1], rgb_entry(gfx::palette_16(), 15));
+    EXPECT_EQ(screen->palette_map[1], 15);
+    // Without a mode map, entry i shows default colour i, and the map says so.
+    open_mode(11);
+    EXPECT_EQ(screen->palette_map[0], 0);
+    EXPECT_EQ(screen->palette_map[1], 1);
 }
 
 TEST_F(Palette, ArraySetsOnlyNonNegativeEntries) {

@@ -200,6 +200,7 @@ const DirectCase kDirectCases[] = {
     {"Palette16CgaMap", 1, -1, 0, 11, {1}},
     {"Palette64EgaMap", 9, -1, 0, 56, {8}},
     {"Palette64TwoEntriesShowingOneColour", 9, 3, 20, 20, {3, 6}},
+    {"Palette2Black", 10, -1, 0, 0, {0}},
     {"Palette64ColourShownNowhere", 9, -1, 0, 40, {}},
 };
 
