@@ -4,7 +4,9 @@
 namespace gfx {
 
 #ifdef _WIN32
-const DisplayDriver* const default_driver_list[] = {&gdi_driver, nullptr};
+// DirectDraw first; GDI where DirectDraw cannot open; OpenGL only for
+// screens that ask for it (the other two refuse those).
+const DisplayDriver* const default_driver_list[] = {&directx_driver, &gdi_driver, &opengl_driver, nullptr};
 #else
 // Without a window system there is nothing to try: screen opening fails
 // unless the null driver is asked for.

@@ -1,6 +1,7 @@
 """Helpers for the window tests: a private Xvfb and Wine session per test
 module, Windows programs of the build run under Wine, windows found and
 photographed with xdotool and ImageMagick, keys typed with xdotool."""
+import fcntl
 import os
 import select
 import subprocess
@@ -26,8 +27,13 @@ class Session:
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env.pop("KWGFX", None)
         self.server = None
+        self.lock = None
 
     def start(self):
+        # One session at a time per prefix: a second one would end the
+        # first one's Wine server and bind the prefix to another display.
+        self.lock = open(os.path.join(BUILD, "wineprefix-gui.lock"), "w")
+        fcntl.flock(self.lock, fcntl.LOCK_EX)
         subprocess.run([os.path.join(SOURCE, "scripts", "xvfb-start"), self.dir], check=True,
                        stdout=subprocess.DEVNULL, env=self.env)
         with open(os.path.join(self.dir, "display")) as f:
@@ -55,6 +61,9 @@ class Session:
                 self.server.wait()
             self.server = None
         subprocess.run([os.path.join(SOURCE, "scripts", "xvfb-stop"), self.dir], env=self.env)
+        if self.lock is not None:
+            self.lock.close()  # releases the prefix
+            self.lock = None
 
     # ---- programs --------------------------------------------------------
 
@@ -92,10 +101,20 @@ class Session:
             values[key] = value.strip()
         return int(values["Width"]), int(values["Height"])
 
-    def screenshot(self, window):
+    def windows(self, title):
+        """Every window with exactly this title."""
+        out = self.xdotool("search", "--name", "^%s$" % title, check=False).stdout.split()
+        return [int(w) for w in out]
+
+    def screenshot(self, window, name="shot"):
+        """A picture of one window ("root": the whole display), kept as
+        NAME.png in $SG_SHOTS_DIR when that is set, else in the session's
+        folder."""
         png = subprocess.run(["import", "-window", str(window), "png:-"], env=self.env, capture_output=True,
                              check=True).stdout
-        path = os.path.join(self.dir, "shot.png")
+        folder = os.environ.get("SG_SHOTS_DIR") or self.dir
+        os.makedirs(folder, exist_ok=True)
+        path = os.path.join(folder, name + ".png")
         with open(path, "wb") as f:
             f.write(png)
         return Image.open(path).convert("RGB")
@@ -109,11 +128,24 @@ class Session:
         self.xdotool("key", "--delay", "60", *names, check=False)
 
 
+def loaded_libraries(pid):
+    """Names (lower case) of the DLLs mapped into a running Wine process."""
+    names = set()
+    with open("/proc/%d/maps" % pid) as f:
+        for line in f:
+            fields = line.split(None, 5)  # address, perms, offset, device, inode, path
+            if len(fields) == 6 and fields[5].strip().lower().endswith(".dll"):
+                names.add(os.path.basename(fields[5].strip()).lower())
+    return names
+
+
 class Probe:
     """tests/gui/gui_probe.exe: one command line in, one answer line out."""
 
-    def __init__(self, session, driver=None):
-        extra = {"KWGFX": driver} if driver else None
+    def __init__(self, session, driver=None, extra_env=None):
+        extra = dict(extra_env or {})
+        if driver:
+            extra["KWGFX"] = driver
         self.process = session.wine(PROBE, extra_env=extra, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                     stderr=subprocess.DEVNULL)
         self.buffer = b""
@@ -136,6 +168,12 @@ class Probe:
 
     def key_codes(self):
         return [int(v) for v in self.command("keys").split()[1:]]
+
+    def state(self):
+        """(driver, display flags, {library: loaded}) from the probe's "state"."""
+        words = self.command("state").split()
+        loaded = dict((k, v == "1") for k, v in (w.split("=") for w in words[3:]))
+        return words[1], int(words[2]), loaded
 
     def close(self):
         try:

@@ -1,6 +1,7 @@
-"""Softglaze end to end under Wine on Xvfb: a key typed into its window, the
-blurred file compared with a reference blur computed here with numpy, the
-window's picture, and every way out without a file."""
+"""Softglaze end to end under Wine on Xvfb, on the DirectX and on the GDI
+driver: a key typed into its window, the blurred file compared with a
+reference blur computed here with numpy, the window's picture, and every way
+out without a file."""
 import os
 import shutil
 import subprocess
@@ -52,7 +53,12 @@ def pixels(path):
         return np.asarray(picture.convert("RGB"))
 
 
-class Tool(unittest.TestCase):
+class Tool:
+    """Runs the tool with KWGFX set to DRIVER (None: not set, so the tool
+    opens on the first driver that works, DirectX)."""
+
+    DRIVER = None
+
     def setUp(self):
         self.dir = tempfile.mkdtemp(prefix="sg-tool-")
         self.process = None
@@ -63,12 +69,17 @@ class Tool(unittest.TestCase):
             self.process.wait()
         shutil.rmtree(self.dir, ignore_errors=True)
 
-    def start(self, *paths, extra_env=None):
+    def start(self, *paths):
         args = [session.windows_path(p) for p in paths]
+        extra_env = {"KWGFX": self.DRIVER} if self.DRIVER else None
         self.process = session.wine(guitest.SOFTGLAZE, args, extra_env=extra_env, cwd=self.dir,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         window = session.find_window("Softglaze")
         self.assertIsNotNone(window, "no Softglaze window")
+        # DirectDraw is loaded into the tool exactly when it shows its window
+        # through the DirectX driver.
+        on_directx = "ddraw.dll" in guitest.loaded_libraries(self.process.pid)
+        self.assertEqual(on_directx, self.DRIVER in (None, "DirectX"), "the window's driver")
         return window
 
     def finish(self, timeout=120):
@@ -130,7 +141,7 @@ class Blurring(Tool):
         window = self.start(path)
         logo = pixels(LOGO)
         time.sleep(0.5)
-        before = np.asarray(session.screenshot(window))
+        before = np.asarray(session.screenshot(window, "tool_logo_%s" % (self.DRIVER or "default")))
         self.assertEqual(before.shape, (50, 150, 3))
         # The logo, with the prompt's blank blue cell over its top-left corner.
         self.assertTrue((before[:8, :8] == BLUE).all())
@@ -140,7 +151,7 @@ class Blurring(Tool):
 
         self.type(window, "4")
         time.sleep(0.15)  # the display thread shows it within one pass; the blur takes longer
-        after = np.asarray(session.screenshot(window))
+        after = np.asarray(session.screenshot(window, "tool_key_%s" % (self.DRIVER or "default")))
         glyph = guitest.font_8x8()[ord("4")]
         for y in range(8):
             for x in range(8):
@@ -179,6 +190,33 @@ class WaysOut(Tool):
         self.type(window, "3")
         self.finish(timeout=30)
         self.assertEqual(os.listdir(self.dir), [])
+
+
+class BlurringOnDirectX(Blurring, unittest.TestCase):
+    DRIVER = "DirectX"
+
+
+class BlurringOnGdi(Blurring, unittest.TestCase):
+    DRIVER = "GDI"
+
+
+class WaysOutOnDirectX(WaysOut, unittest.TestCase):
+    DRIVER = "DirectX"
+
+
+class WaysOutOnGdi(WaysOut, unittest.TestCase):
+    DRIVER = "GDI"
+
+
+class Drivers(Tool, unittest.TestCase):
+    def test_without_kwgfx_the_tool_opens_on_directx(self):
+        path = os.path.join(self.dir, "small.bmp")
+        Image.new("RGB", (5, 5), (10, 20, 30)).save(path)
+        window = self.start(path)  # checks that DirectDraw shows the window
+        time.sleep(0.3)
+        self.type(window, "1")
+        self.finish(timeout=30)
+        self.assertEqual(self.outputs(), ["small_sg_1.bmp"])
 
     def test_the_null_driver_shows_no_window_and_keeps_waiting(self):
         path = os.path.join(self.dir, "small.bmp")
