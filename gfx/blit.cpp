@@ -14,8 +14,9 @@
 namespace gfx {
 namespace {
 
-// The kernels of the depth and variant last built for. A screen opened at
-// the same depth with MMX switched off (or on) needs a new table too, so the
+// The kernels of the depth and variant last built for: the vector set when
+// the screen has has_mmx, the plain set otherwise. A screen opened at the
+// same depth with MMX switched off (or on) needs a new table too, so the
 // has_mmx bit is part of the key.
 struct KernelTable {
     bool built = false;
@@ -29,7 +30,7 @@ const blit::KernelSet* kernel_table() {
     const ScreenState* s = screen;
     const bool mmx = (s->flags & ScreenState::has_mmx) != 0;
     if (!g_table.built || g_table.depth != s->depth || g_table.mmx != mmx) {
-        g_table.set = mmx ? blit::kernels_mmx(s->bytes_per_pixel) : blit::kernels_plain(s->bytes_per_pixel);
+        g_table.set = mmx ? blit::kernels_vector(s->bytes_per_pixel) : blit::kernels_plain(s->bytes_per_pixel);
         g_table.depth = s->depth;
         g_table.mmx = mmx;
         g_table.built = true;

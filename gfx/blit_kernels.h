@@ -1,8 +1,10 @@
 // Blit kernels: the pixel rules of every PutMode, the plain kernel families
 // (one template per family, instantiated per storage format), and the kernel
-// sets by storage format in a plain and an MMX variant. The MMX kernels live
-// in blit_kernels_mmx.cpp (compiled with -mmmx) and give the same pixels as
-// their plain twins.
+// sets by storage format: the plain set and the vector sets. The vector
+// kernels are written once over a vector-operations traits type
+// (blit_kernels_vector.h) and instantiated with MMX (blit_kernels_mmx.cpp,
+// compiled with -mmmx) and, where the compiler targets SSE2, with SSE2
+// (blit_kernels_sse2.cpp). Every variant gives the same pixels.
 //
 // Every kernel processes `height` rows of `width` pixels; the source row
 // start moves on by source_pitch bytes and the destination row start by
@@ -37,11 +39,22 @@ struct KernelSet {
     BlitKernel custom;          // through blend_current
 };
 
-// The plain and the MMX set for 1, 2 or 4 bytes per pixel; null for any
-// other value. The MMX set may be used only on a processor with MMX; it
-// shares the copy and custom kernels with the plain set.
+// The kernel sets for 1, 2 or 4 bytes per pixel; null for any other value.
+// The vector sets share the copy and custom kernels with the plain set.
+//   kernels_plain: the plain kernels, the reference of the others;
+//   kernels_mmx:   the MMX instantiation, for a processor with MMX;
+//   kernels_sse2:  the SSE2 instantiation, null where the build does not
+//                  target SSE2 (the 32-bit Windows build);
+//   kernels_vector: the set used when the screen has has_mmx: the SSE2 set
+//                  where it exists, else the MMX one.
 const KernelSet* kernels_plain(int bytes_per_pixel);
 const KernelSet* kernels_mmx(int bytes_per_pixel);
+const KernelSet* kernels_sse2(int bytes_per_pixel);
+const KernelSet* kernels_vector(int bytes_per_pixel);
+
+// 0, 1 and 2 for 1, 2 and 4 bytes per pixel, -1 for any other value: the
+// index of a format in the arrays of kernel sets.
+int kernel_format_index(int bytes_per_pixel);
 
 // The blend function the custom kernels call; blit_kernel_select sets it.
 // While it is null the custom kernels draw nothing.
@@ -50,6 +63,10 @@ extern BlendFunction blend_current;
 // ---- Memory access ----------------------------------------------------------
 // Image rows carry no alignment promise: every access goes through memcpy,
 // which is a single move on x86. Pixels are stored little-endian.
+
+// The stored pixel type of a storage format.
+template <int Bpp>
+using PixelOf = std::conditional_t<Bpp == 1, uint8_t, std::conditional_t<Bpp == 2, uint16_t, uint32_t>>;
 
 template <typename P>
 inline P load(const uint8_t* p) {
@@ -243,26 +260,5 @@ void pixel_kernel(const uint8_t* source, uint8_t* destination, int32_t width, in
     for (int32_t y = 0; y < height; ++y, source += source_pitch, destination += destination_pitch)
         pixel_row<Rule>(source, destination, width, param);
 }
-
-// ---- MMX kernels (blit_kernels_mmx.cpp) -----------------------------------------
-// Invert, and, or, xor: 1, 2, 4 and 8 bytes for the low bits of the row's
-// byte count, then 16 bytes per step. Transparent and blends: the pixels
-// that do not fill an 8-byte group first, through the rules above, then
-// 8-byte groups (8, 4 or 2 pixels; two 32-bit or four 16-bit pixels blended
-// in 16-bit lanes), two groups per iteration. Each leaves the MMX state
-// before returning. Copying has no MMX kernel (see kernels_mmx).
-
-template <int Bpp, class Op>
-void bytewise_kernel_mmx(const uint8_t* source, uint8_t* destination, int32_t width, int32_t height,
-                         int32_t source_pitch, int32_t destination_pitch, int32_t alpha);
-template <typename P>
-void transparent_kernel_mmx(const uint8_t* source, uint8_t* destination, int32_t width, int32_t height,
-                            int32_t source_pitch, int32_t destination_pitch, int32_t alpha);
-void blend32_constant_kernel_mmx(const uint8_t* source, uint8_t* destination, int32_t width, int32_t height,
-                                 int32_t source_pitch, int32_t destination_pitch, int32_t alpha);
-void blend32_pixel_kernel_mmx(const uint8_t* source, uint8_t* destination, int32_t width, int32_t height,
-                              int32_t source_pitch, int32_t destination_pitch, int32_t alpha);
-void blend16_constant_kernel_mmx(const uint8_t* source, uint8_t* destination, int32_t width, int32_t height,
-                                 int32_t source_pitch, int32_t destination_pitch, int32_t alpha);
 
 }  // namespace gfx::blit

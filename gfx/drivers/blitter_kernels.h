@@ -1,8 +1,7 @@
 // Per-format kernels of the display blitters: the pixel rules, the plain line
 // converters (one template per family: source form x display form x order),
-// the dirty-line walker shared by every member, and the declaration of the
-// MMX line converters, whose bodies live in blitters_mmx.cpp (compiled with
-// -mmmx) beside the same families.
+// the dirty-line walker shared by every member, and the declarations of the
+// vector members, whose line converters live in blitters_vector.h.
 #pragma once
 
 #include <cstdint>
@@ -98,12 +97,33 @@ inline uint32_t expand_rgb16(const uint8_t* p, const uint32_t* table) {
     return table[p[0]] | table[256 + p[1]];
 }
 
+// Entry i (0..511) of the expansion table for an order: entry i < 256
+// expands the low byte i of a 5:6:5 pixel, entry 256 + j its high byte j,
+// each component moved to the top of its byte of a 32-bit colour.
+constexpr uint32_t expansion_entry(uint32_t i, Order order) {
+    const uint32_t b = i & 0xFF;
+    if (order == Order::bgr)
+        return i < 256 ? ((b & 0x1F) << 19) | ((b & 0xE0) << 5) : ((b & 0x07) << 13) | (b & 0xF8);
+    return i < 256 ? ((b & 0x1F) << 3) | ((b & 0xE0) << 5) : ((b & 0x07) << 13) | ((b & 0xF8) << 16);
+}
+
+// What an expansion table holds: the table of one order, entry for entry,
+// or something else.
+enum class TableKind { rgb, bgr, other };
+
+// Compares the 512 entries with the tables of both orders (blitters.cpp).
+TableKind expansion_table_kind(const uint32_t* table);
+
 // Everything a line converter reads besides the source line.
 struct LineContext {
     int width;
     int pitch;                // bytes per framebuffer line
     const uint32_t* palette;  // 256 entries
     const uint32_t* table;    // expansion_table, 512 entries
+    // The kind of `table`, for converters that compute the expansion from
+    // the pixel's fields when the table is one of the two orders' (found
+    // once per call, for members with identifies_table); `other` otherwise.
+    TableKind table_kind;
 };
 
 // Display value of pixel i of a framebuffer line of form `S`, for a display
@@ -158,6 +178,7 @@ struct PlainLine {
     static constexpr int pixel_bytes = source_bytes<S>;
     static constexpr bool reads_palette = S == Source::palette;
     static constexpr bool reads_table = S == Source::rgb16 && (Bits == 24 || Bits == 32);
+    static constexpr bool identifies_table = false;
     static void convert(uint8_t* dst, const uint8_t* src, const LineContext& c) {
         int i = 0;
         if constexpr (Bits == 15 || Bits == 16) {
@@ -187,6 +208,7 @@ struct CopyLine {
     static constexpr int pixel_bytes = 1;  // copies `pitch` bytes, whatever the form
     static constexpr bool reads_palette = false;
     static constexpr bool reads_table = false;
+    static constexpr bool identifies_table = false;
     static void convert(uint8_t* dst, const uint8_t* src, const LineContext& c) {
         std::memcpy(dst, src, static_cast<size_t>(c.pitch));
     }
@@ -210,7 +232,8 @@ inline void walk_dirty_lines(uint8_t* destination, int destination_pitch) {
     if ((Line::reads_palette && s->palette == nullptr) ||
         (Line::reads_table && expansion_table == nullptr))
         return;
-    const LineContext context{s->width, s->pitch, s->palette, expansion_table};
+    const TableKind kind = Line::identifies_table ? expansion_table_kind(expansion_table) : TableKind::other;
+    const LineContext context{s->width, s->pitch, s->palette, expansion_table, kind};
     const int repeat = s->scanline_mult > 1 ? s->scanline_mult : 1;
     const uint8_t* source = s->visible_page;
     for (int y = 0; y < s->height; ++y, source += s->pitch) {
@@ -227,12 +250,16 @@ void blit_plain(uint8_t* destination, int destination_pitch) {
     walk_dirty_lines<PlainLine<S, Bits, O>>(destination, destination_pitch);
 }
 
-// The MMX members, defined and instantiated in blitters_mmx.cpp for every
-// family that has one. They convert four pixels per step (eight for 16-bit
-// sources into 15 or 16 bits), then the tail like their plain twins, and leave
-// the MMX state before returning. They walk lines like the plain members, so
-// they are correct for any scanline_mult, though chosen only for 1.
+// The vector members, written once in blitters_vector.h and instantiated for
+// every family that has one: with MMX in blitters_mmx.cpp, with SSE2 in
+// blitters_sse2.cpp where the compiler targets SSE2. They convert two
+// vectors' worth of pixels per step, then the tail like their plain twins,
+// and leave the vector state before returning. They walk lines like the
+// plain members, so they are correct for any scanline_mult, though chosen
+// only for 1.
 template <Source S, int Bits, Order O>
 void blit_mmx(uint8_t* destination, int destination_pitch);
+template <Source S, int Bits, Order O>
+void blit_sse2(uint8_t* destination, int destination_pitch);
 
 }  // namespace gfx::blitter

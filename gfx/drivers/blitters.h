@@ -3,6 +3,7 @@
 // repeating each framebuffer line scanline_mult times.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace gfx {
@@ -22,7 +23,17 @@ extern uint32_t* expansion_table;
 
 // The 48 members: plain BGR, plain RGB, MMX BGR, MMX RGB; within a block
 // palette->15, ->16, ->24, ->32, 16->15, ->16, ->24, ->32, 32->15, ->16, ->24, ->32.
-extern const DisplayBlitter blitter_table[48];
+// The "MMX" blocks hold the vector members: the SSE2 ones where the build
+// targets SSE2 (x86-64), the MMX ones otherwise; both give the pixels of the
+// plain members.
+extern const std::array<DisplayBlitter, 48> blitter_table;
+
+// The vector members of each instruction set built, laid out as the two
+// vector blocks of blitter_table (24 entries, BGR then RGB).
+extern const std::array<DisplayBlitter, 24> blitter_mmx_members;
+#if defined(__SSE2__)
+extern const std::array<DisplayBlitter, 24> blitter_sse2_members;
+#endif
 
 // The line copy member: copies pitch bytes per converted row.
 extern const DisplayBlitter blitter_line_copy;

@@ -1,6 +1,7 @@
-// put_image and the blit kernels. Every kernel of both variants is checked
-// against a per-pixel reference written here; the dispatcher against the
-// positioning, clamping, clipping, refusal, overlap and dirty-line cases.
+// put_image and the blit kernels. Every kernel of every variant (plain, MMX,
+// and SSE2 where the build has it) is checked against a per-pixel reference
+// written here; the dispatcher against the positioning, clamping, clipping,
+// refusal, overlap and dirty-line cases.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -129,16 +130,27 @@ uint32_t random_pixel(std::mt19937& rng, int bpp) {
 
 // ---- Kernels against the reference ---------------------------------------------
 
+enum class Variant { plain, mmx, sse2 };
+
 struct KernelCase {
     int bpp;
-    bool mmx;
+    Variant variant;
 };
+
+const KernelSet* variant_set(Variant variant, int bpp) {
+    switch (variant) {
+        case Variant::plain: return gfx::blit::kernels_plain(bpp);
+        case Variant::mmx: return gfx::blit::kernels_mmx(bpp);
+        case Variant::sse2: return gfx::blit::kernels_sse2(bpp);
+    }
+    return nullptr;
+}
 
 class Kernels : public testing::TestWithParam<KernelCase> {
 protected:
     void SetUp() override {
-        if (GetParam().mmx && !have_mmx()) GTEST_SKIP() << "no MMX on this processor";
-        set_ = GetParam().mmx ? gfx::blit::kernels_mmx(GetParam().bpp) : gfx::blit::kernels_plain(GetParam().bpp);
+        if (GetParam().variant != Variant::plain && !have_mmx()) GTEST_SKIP() << "no MMX on this processor";
+        set_ = variant_set(GetParam().variant, GetParam().bpp);
         ASSERT_NE(set_, nullptr);
         gfx::blit::blend_current = test_blend;
     }
@@ -227,17 +239,47 @@ TEST_P(Kernels, EmptyRectanglesTouchNothing) {
 }
 
 std::string kernel_case_name(const testing::TestParamInfo<KernelCase>& info) {
-    return std::to_string(info.param.bpp * 8) + (info.param.mmx ? "bit_mmx" : "bit_plain");
+    static const char* const kVariants[] = {"plain", "mmx", "sse2"};
+    return std::to_string(info.param.bpp * 8) + "bit_" + kVariants[static_cast<int>(info.param.variant)];
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, Kernels,
-                         testing::Values(KernelCase{1, false}, KernelCase{1, true}, KernelCase{2, false},
-                                         KernelCase{2, true}, KernelCase{4, false}, KernelCase{4, true}),
-                         kernel_case_name);
+std::vector<KernelCase> kernel_cases() {
+    std::vector<KernelCase> cases;
+    for (int bpp : {1, 2, 4}) {
+        cases.push_back({bpp, Variant::plain});
+        cases.push_back({bpp, Variant::mmx});
+#if defined(__SSE2__)
+        cases.push_back({bpp, Variant::sse2});
+#endif
+    }
+    return cases;
+}
 
-// ---- put_image through the screen, plain and MMX ------------------------------------
+INSTANTIATE_TEST_SUITE_P(Formats, Kernels, testing::ValuesIn(kernel_cases()), kernel_case_name);
 
-// Screens opened with the plain or (where the processor has it) MMX kernels.
+// The SSE2 set exists exactly where the build targets SSE2, and the screen's
+// vector set is the widest one.
+TEST(KernelSets, VectorSetIsTheWidestBuilt) {
+    for (int bpp : {1, 2, 4}) {
+#if defined(__SSE2__)
+        ASSERT_NE(gfx::blit::kernels_sse2(bpp), nullptr);
+        EXPECT_EQ(gfx::blit::kernels_vector(bpp), gfx::blit::kernels_sse2(bpp));
+#else
+        EXPECT_EQ(gfx::blit::kernels_sse2(bpp), nullptr);
+        EXPECT_EQ(gfx::blit::kernels_vector(bpp), gfx::blit::kernels_mmx(bpp));
+#endif
+        EXPECT_NE(gfx::blit::kernels_vector(bpp), gfx::blit::kernels_plain(bpp));
+    }
+    for (int bpp : {0, 3, 8}) {
+        EXPECT_EQ(gfx::blit::kernels_plain(bpp), nullptr);
+        EXPECT_EQ(gfx::blit::kernels_vector(bpp), nullptr);
+    }
+}
+
+// ---- put_image through the screen, plain and vector ----------------------------------
+
+// Screens opened with the plain or (where the processor has MMX) the vector
+// kernels.
 class PutImage : public ScreenTest, public testing::WithParamInterface<bool> {
 protected:
     void SetUp() override {
@@ -277,9 +319,9 @@ protected:
     std::vector<ImageHeader*> images_;
 };
 
-// One source pixel over one destination pixel. The rows are seven pixels
-// wide, so the MMX kernels meet the value in their single-pixel, pair and
-// whole steps alike.
+// One source pixel over one destination pixel. The rows are 21 pixels wide,
+// so the vector kernels of every width meet the value both in the pixels
+// before their first whole vector and in whole vectors.
 TEST_P(PutImage, BlendAndModeValues) {
     struct Case {
         int depth;
@@ -326,11 +368,11 @@ TEST_P(PutImage, BlendAndModeValues) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         open(16, 16, c.depth);
-        ImageHeader* src = image(7, 2, c.source);
-        ImageHeader* dst = image(7, 2, c.destination);
+        ImageHeader* src = image(21, 2, c.source);
+        ImageHeader* dst = image(21, 2, c.destination);
         EXPECT_EQ(put(dst, 0, 0, src, c.mode, c.alpha), 0);
         for (int y = 0; y < 2; ++y)
-            for (int x = 0; x < 7; ++x) EXPECT_EQ(get(dst, x, y), c.expected) << "pixel " << x << "," << y;
+            for (int x = 0; x < 21; ++x) EXPECT_EQ(get(dst, x, y), c.expected) << "pixel " << x << "," << y;
     }
 }
 
@@ -521,7 +563,7 @@ TEST_P(PutImage, MarksExactlyTheClippedRowsOfTheVisiblePage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Variants, PutImage, testing::Values(false, true),
-                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "mmx" : "plain"; });
+                         [](const testing::TestParamInfo<bool>& info) { return info.param ? "vector" : "plain"; });
 
 // ---- Kernel choice and locking --------------------------------------------------------
 
@@ -547,7 +589,7 @@ TEST_F(BlitDispatch, KernelChoiceByModeAlphaDepthAndVariant) {
             if (mmx && !have_mmx()) continue;
             gfx::simd_force_plain(!mmx);
             open_null(8, 8, depth);
-            const KernelSet* set = mmx ? gfx::blit::kernels_mmx(screen->bytes_per_pixel)
+            const KernelSet* set = mmx ? gfx::blit::kernels_vector(screen->bytes_per_pixel)
                                        : gfx::blit::kernels_plain(screen->bytes_per_pixel);
             for (const auto& c : cases) {
                 const gfx::BlitKernel chosen = gfx::blit_kernel_select(c.mode, c.alpha, test_blend);

@@ -1,12 +1,17 @@
-// Display blitters: every member of the table against a reference written
-// from the pixel rules, the plain and MMX members against each other, the
-// choice of a member, and line walking with clean lines and doubled rows.
+// Display blitters: every member of the table, and the vector members of
+// every instruction set built (MMX, and SSE2 where the build targets it),
+// against a reference written from the pixel rules and against the plain
+// members; the choice of a member, and line walking with clean lines and
+// doubled rows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gfx/drivers/blitters.h"
@@ -41,9 +46,42 @@ int display_bytes(int bits) { return bits == 8 ? 1 : bits <= 16 ? 2 : bits == 24
 std::string describe(int index) {
     const Entry e = entry_of(index);
     static const char* kForm[3] = {"palette", "16", "32"};
-    return "entry " + std::to_string(index) + " (" + (e.mmx ? "MMX " : "plain ") +
+    return "entry " + std::to_string(index) + " (" + (e.mmx ? "vector " : "plain ") +
            (e.bgr ? "BGR " : "RGB ") + kForm[static_cast<int>(e.source)] + "->" +
            std::to_string(e.display_bits) + ")";
+}
+
+// The vector members of one instruction set, laid out as the vector blocks of
+// the table: member i stands at table index 24 + i.
+struct VectorVariant {
+    const char* name;
+    const std::array<gfx::DisplayBlitter, 24>* members;
+};
+
+std::vector<VectorVariant> vector_variants() {
+    std::vector<VectorVariant> variants{{"MMX", &gfx::blitter_mmx_members}};
+#if defined(__SSE2__)
+    variants.push_back({"SSE2", &gfx::blitter_sse2_members});
+#endif
+    return variants;
+}
+
+// A member to check: its blitter, what it converts, and its name.
+struct Member {
+    gfx::DisplayBlitter blitter;
+    int index;  // the table index whose conversion it does
+    std::string name;
+};
+
+// Every entry of the table, then every vector member of every instruction set.
+std::vector<Member> all_members() {
+    std::vector<Member> members;
+    for (int index = 0; index < 48; ++index)
+        members.push_back({gfx::blitter_table[index], index, describe(index)});
+    for (const VectorVariant& v : vector_variants())
+        for (int i = 0; i < 24; ++i)
+            members.push_back({(*v.members)[i], 24 + i, std::string(v.name) + " " + describe(24 + i)});
+    return members;
 }
 
 // ---- Reference from the pixel rules ---------------------------------------------
@@ -186,12 +224,12 @@ void expect_converted(const TestScreen& t, const Display& d, Form form, bool bgr
 
 // ---- Every member against the reference -------------------------------------------
 
-TEST(DisplayBlitters, EveryEntryMatchesThePixelRules) {
+TEST(DisplayBlitters, EveryMemberMatchesThePixelRules) {
     std::mt19937 rng(4242);
-    for (int index = 0; index < 48; ++index) {
-        const Entry e = entry_of(index);
+    for (const Member& m : all_members()) {
+        const Entry e = entry_of(m.index);
         for (int mult = 1; mult <= 2; ++mult) {
-            for (int width = 1; width <= 33; ++width) {
+            for (int width = 1; width <= 37; ++width) {
                 TestScreen t(e.source, width, 5, mult, e.mmx);
                 t.randomise(rng);
                 // Lines 1 and 3 clean; the dirty ones with assorted nonzero flags.
@@ -200,34 +238,46 @@ TEST(DisplayBlitters, EveryEntryMatchesThePixelRules) {
                 // Builds the expansion table for the order.
                 ASSERT_NE(gfx::select_blitter(e.display_bits, e.bgr ? 1 : 0), nullptr);
                 Display d(t.state, e.display_bits);
-                d.run(gfx::blitter_table[index]);
-                expect_converted(t, d, e.source, e.bgr,
-                                 describe(index) + ", scanline_mult " + std::to_string(mult));
+                d.run(m.blitter);
+                expect_converted(t, d, e.source, e.bgr, m.name + ", scanline_mult " + std::to_string(mult));
             }
         }
     }
 }
 
-TEST(DisplayBlitters, PlainAndMmxMembersGiveTheSamePixels) {
+TEST(DisplayBlitters, PlainAndVectorMembersGiveTheSamePixels) {
     std::mt19937 rng(99);
-    for (int index = 0; index < 24; ++index) {
-        const Entry e = entry_of(index);
-        for (int width = 1; width <= 70; ++width) {
-            TestScreen t(e.source, width, 3, 1, true);
-            t.randomise(rng);
-            ASSERT_NE(gfx::select_blitter(e.display_bits, e.bgr ? 1 : 0), nullptr);
-            Display plain(t.state, e.display_bits);
-            Display mmx(t.state, e.display_bits);
-            plain.run(gfx::blitter_table[index]);
-            mmx.run(gfx::blitter_table[index + 24]);
-            for (int r = 0; r < plain.rows; ++r)
-                for (int x = 0; x < width; ++x)
-                    ASSERT_EQ(read_display(plain.row(r), x, e.display_bits),
-                              read_display(mmx.row(r), x, e.display_bits))
-                        << describe(index) << " against its MMX twin, width " << width << ", row "
-                        << r << ", x " << x;
+    for (const VectorVariant& v : vector_variants()) {
+        for (int index = 0; index < 24; ++index) {
+            const Entry e = entry_of(index);
+            for (int width = 1; width <= 70; ++width) {
+                TestScreen t(e.source, width, 3, 1, true);
+                t.randomise(rng);
+                ASSERT_NE(gfx::select_blitter(e.display_bits, e.bgr ? 1 : 0), nullptr);
+                Display plain(t.state, e.display_bits);
+                Display vector(t.state, e.display_bits);
+                plain.run(gfx::blitter_table[index]);
+                vector.run((*v.members)[index]);
+                for (int r = 0; r < plain.rows; ++r)
+                    for (int x = 0; x < width; ++x)
+                        ASSERT_EQ(read_display(plain.row(r), x, e.display_bits),
+                                  read_display(vector.row(r), x, e.display_bits))
+                            << describe(index) << " against its " << v.name << " twin, width " << width
+                            << ", row " << r << ", x " << x;
+            }
         }
     }
+}
+
+// The vector blocks of the table hold the widest vector members built.
+TEST(DisplayBlitters, TableVectorBlocksAreTheWidestBuilt) {
+#if defined(__SSE2__)
+    const auto& widest = gfx::blitter_sse2_members;
+#else
+    const auto& widest = gfx::blitter_mmx_members;
+#endif
+    for (int i = 0; i < 24; ++i)
+        EXPECT_EQ(gfx::blitter_table[24 + i], widest[i]) << describe(24 + i);
 }
 
 // ---- Listed values ------------------------------------------------------------------
@@ -261,8 +311,10 @@ const ValueCase kValueCases[] = {
     {"red 5:6:5 into 24 BGR", Form::rgb16, 0xF800, 24, 1, 0x0000F8},
 };
 
-TEST(DisplayBlitters, ListedValuesInPlainAndMmxMembers) {
-    constexpr int kWidth = 9;  // two MMX steps of four and a tail, or one of eight and a tail
+// Every value through the chosen plain member, the chosen vector member and
+// its twins of the other instruction sets.
+TEST(DisplayBlitters, ListedValuesInPlainAndVectorMembers) {
+    constexpr int kWidth = 37;  // whole vector steps of every width and a tail
     for (const ValueCase& c : kValueCases) {
         for (bool mmx : {false, true}) {
             TestScreen t(c.source, kWidth, 1, 1, mmx);
@@ -278,11 +330,73 @@ TEST(DisplayBlitters, ListedValuesInPlainAndMmxMembers) {
             t.palette[3] = c.pixel;
             const gfx::DisplayBlitter b = gfx::select_blitter(c.display_bits, c.bgr);
             ASSERT_NE(b, nullptr) << c.name;
-            Display d(t.state, c.display_bits);
-            d.run(b);
-            for (int x = 0; x < kWidth; ++x)
-                EXPECT_EQ(read_display(d.row(0), x, c.display_bits), c.want)
-                    << c.name << (mmx ? ", MMX" : ", plain") << ", pixel " << x;
+            std::vector<std::pair<std::string, gfx::DisplayBlitter>> members{{mmx ? "vector" : "plain", b}};
+            const auto chosen = std::find(gfx::blitter_table.begin(), gfx::blitter_table.end(), b);
+            const auto index = chosen - gfx::blitter_table.begin();
+            if (mmx && index >= 24 && index < 48)
+                for (const VectorVariant& v : vector_variants())
+                    members.emplace_back(v.name, (*v.members)[index - 24]);
+            for (const auto& [name, member] : members) {
+                Display d(t.state, c.display_bits);
+                d.run(member);
+                for (int x = 0; x < kWidth; ++x)
+                    EXPECT_EQ(read_display(d.row(0), x, c.display_bits), c.want)
+                        << c.name << ", " << name << ", pixel " << x;
+            }
+        }
+    }
+}
+
+// The vector members compute the expansion of 5:6:5 pixels when the table
+// is one of the two that select_blitter builds; any other table, even one
+// that differs from them in a single entry, is looked up entry by entry.
+TEST(DisplayBlitters, FiveSixFiveMembersFollowAnyExpansionTable) {
+    struct Case {
+        const char* name;
+        int bgr;
+        int changed;  // entry changed after select_blitter; -1 none, 512 all (random)
+    };
+    const Case cases[] = {
+        {"RGB table", 0, -1},
+        {"BGR table", 1, -1},
+        {"RGB table with one low-byte entry changed", 0, 0x3A},
+        {"BGR table with one high-byte entry changed", 1, 256 + 0xC5},
+        {"random table", 0, 512},
+    };
+    std::mt19937 rng(565);
+    constexpr int kWidth = 45;
+    for (const Case& c : cases) {
+        for (int index : {6, 7}) {  // 16 -> 24 and 16 -> 32, shared by both orders
+            std::vector<std::pair<std::string, gfx::DisplayBlitter>> members{{"plain", gfx::blitter_table[index]}};
+            for (const VectorVariant& v : vector_variants())
+                members.emplace_back(v.name, (*v.members)[index]);
+            for (const auto& [name, member] : members) {
+                TestScreen t(Form::rgb16, kWidth, 2, 1, true);
+                t.randomise(rng);
+                for (int x = 0; x < 4; ++x) {  // pixels that meet the changed entry
+                    t.page[2 * x] = 0x3A;
+                    t.page[2 * x + 1] = 0xC5;
+                }
+                ASSERT_NE(gfx::select_blitter(entry_of(index).display_bits, c.bgr), nullptr);
+                if (c.changed == 512) {
+                    for (auto& e : t.table)
+                        e = rng();
+                } else if (c.changed >= 0) {
+                    t.table[c.changed] ^= 0x00010203;
+                }
+                const int bits = entry_of(index).display_bits;
+                Display d(t.state, bits);
+                d.run(member);
+                for (int y = 0; y < 2; ++y) {
+                    for (int x = 0; x < kWidth; ++x) {
+                        const uint8_t* q = t.line(y) + 2 * x;
+                        uint32_t want = t.table[q[0]] | t.table[256 + q[1]];
+                        want &= bits == 24 || bits == 32 ? 0x00FFFFFFu : 0xFFFFFFFFu;
+                        ASSERT_EQ(read_display(d.row(y), x, bits), want)
+                            << c.name << ", " << name << " " << describe(index) << ", line " << y << ", x " << x;
+                    }
+                }
+            }
         }
     }
 }
