@@ -23,7 +23,8 @@ class Session:
     def __init__(self):
         self.dir = tempfile.mkdtemp(prefix="sg-gui-")
         self.env = dict(os.environ)
-        self.env.update(WINEPREFIX=os.path.join(BUILD, "wineprefix-gui"), WINEDEBUG="-all",
+        self.env.update(WINEPREFIX=os.path.join(BUILD, "wineprefix-gui"),
+                        WINEDEBUG=os.environ.get("SG_WINEDEBUG", "-all"),
                         WINEDLLOVERRIDES="mscoree,mshtml=")
         self.env.pop("KWGFX", None)
         self.server = None
@@ -161,7 +162,11 @@ class Probe:
                 raise TimeoutError("no answer to %r" % line)
             chunk = os.read(fd, 4096)
             if not chunk:
-                raise EOFError("probe ended during %r" % line)
+                try:
+                    code = self.process.wait(timeout=5)
+                except subprocess.TimeoutExpired:
+                    code = None
+                raise EOFError("probe ended during %r (exit code %s)" % (line, code))
             self.buffer += chunk
         answer, _, self.buffer = self.buffer.partition(b"\n")
         return answer.decode().strip()
