@@ -3,6 +3,8 @@
 // procedure pushes them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <atomic>
 #include <climits>
 #include <cstdint>
@@ -69,6 +71,19 @@ int64_t elapsed_ms(Fn fn) {
     int64_t start = platform::now_ms();
     fn();
     return platform::now_ms() - start;
+}
+
+// The shortest of three timings of `fn` (after `prepare`), for bounds from
+// above: one slow scheduling turn on a busy machine cannot fail the check,
+// while a wrong wait is slow every time.
+template <typename Prepare, typename Fn>
+int64_t shortest_of_three_ms(Prepare prepare, Fn fn) {
+    int64_t best = INT64_MAX;
+    for (int i = 0; i < 3; ++i) {
+        prepare();
+        best = std::min(best, elapsed_ms(fn));
+    }
+    return best;
 }
 
 // ---- Queue -----------------------------------------------------------------
@@ -240,8 +255,9 @@ TEST_F(KeysTest, ShortSleepIgnoresPresses) {
 
 TEST_F(KeysTest, SleepWithAPendingPressReturnsAtOnceUnlessAReadTookIt) {
     open_fake(32, 16, 32);
+    EXPECT_LT(shortest_of_three_ms([] { gfx::key_queue_push('a'); }, [] { gfx::sleep_interruptible(400); }), 150);
+    gfx::key_queue_clear();
     gfx::key_queue_push('a');
-    EXPECT_LT(elapsed_ms([] { gfx::sleep_interruptible(400); }), 150);
 
     gfx::key_queue_push('b');
     EXPECT_EQ(gfx::key_read(), "a");  // takes the flag of 'b' too
@@ -254,7 +270,7 @@ TEST_F(KeysTest, SleepOfZeroOrLessReturnsAtOnceAndHundredSleepsWhole) {
     open_fake(32, 16, 32);
     // Timed together so that one slow scheduling turn cannot fail the test;
     // a poll period slept by each would take 200 ms, a wait for a key forever.
-    int64_t none = elapsed_ms([] {
+    int64_t none = shortest_of_three_ms([] {}, [] {
         for (int ms : {0, -2, -1000, INT_MIN}) gfx::sleep_interruptible(ms);
     });
     EXPECT_LT(none, 150);
