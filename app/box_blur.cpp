@@ -29,47 +29,52 @@ inline void store_pixel(uint8_t* row, size_t x, uint32_t p) { std::memcpy(row + 
 
 #if defined(__SSE2__)
 // Four sums (whole numbers below 2^17, as floats) divided by n (2..512),
-// rounded to nearest with ties to even. The product with the single-
-// precision reciprocal is within 3.1e-5 of the true quotient, while a
-// quotient that is not whole lies at least 1/512 from the next whole number,
-// so truncating the product gives floor(s / n), or one less when s / n is
-// whole; the remainder, exact in float, corrects that and decides the
-// rounding.
-inline __m128i divide4(__m128 sum, __m128 n4, __m128 reciprocal) {
-    __m128i q = _mm_cvttps_epi32(_mm_mul_ps(sum, reciprocal));
-    __m128 rest = _mm_sub_ps(sum, _mm_mul_ps(_mm_cvtepi32_ps(q), n4));
-    __m128 short_by_one = _mm_cmpge_ps(rest, n4);
-    q = _mm_sub_epi32(q, _mm_castps_si128(short_by_one));  // the mask is -1
-    rest = _mm_sub_ps(rest, _mm_and_ps(short_by_one, n4));
-    __m128 twice = _mm_add_ps(rest, rest);
-    __m128i above_half = _mm_castps_si128(_mm_cmpgt_ps(twice, n4));
-    const __m128i one = _mm_set1_epi32(1);
-    __m128i odd = _mm_cmpeq_epi32(_mm_and_si128(q, one), one);
-    __m128i odd_tie = _mm_and_si128(_mm_castps_si128(_mm_cmpeq_ps(twice, n4)), odd);
-    return _mm_sub_epi32(q, _mm_or_si128(above_half, odd_tie));  // masks are -1: subtracting adds one
-}
+// rounded to nearest with ties to even. The single-precision quotient is
+// correctly rounded, so it is within 2^-17 of the true one; a true quotient
+// that ends in exactly .5 is a float itself, and any other lies at least
+// 1/(2n) >= 1/1024 from the nearest half. Converting the quotient with the
+// processor's rounding (to nearest, ties to even) therefore gives the exact
+// answer.
+inline __m128i divide4(__m128 sum, __m128 n4) { return _mm_cvtps_epi32(_mm_div_ps(sum, n4)); }
 #endif
 
-// prefix[x + 1] = column[0] + ... + column[x] for x in [0, width).
-void prefix_sums(const int32_t* column, int32_t* prefix, size_t width) {
+// Moves the column sums one row down, adding row `add` and taking row `sub`
+// off (pixels 0x..RRGGBB), and writes their prefix sums along the row:
+// prefix[c][x + 1] = column[c][0] + ... + column[c][x], per channel c (blue,
+// green, red). One pass, so each column sum is read once per row.
+void slide_columns(const uint8_t* add, const uint8_t* sub, int32_t* const column[3], int32_t* const prefix[3],
+                   size_t width) {
     size_t x = 0;
-    int32_t running = 0;
+    int32_t running[3] = {0, 0, 0};
 #if defined(__SSE2__)
-    // Four lanes a step: a scan inside the register, then the carry added.
-    __m128i carry = _mm_setzero_si128();
+    const __m128i byte = _mm_set1_epi32(255);
+    __m128i carry[3] = {_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()};
     for (; x + 4 <= width; x += 4) {
-        __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(column + x));
-        v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
-        v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
-        v = _mm_add_epi32(v, carry);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix + x + 1), v);
-        carry = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(add + x * 4));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sub + x * 4));
+        for (int c = 0; c < 3; ++c) {
+            __m128i in = _mm_and_si128(_mm_srli_epi32(a, 8 * c), byte);
+            __m128i out = _mm_and_si128(_mm_srli_epi32(d, 8 * c), byte);
+            __m128i* col = reinterpret_cast<__m128i*>(column[c] + x);
+            __m128i v = _mm_add_epi32(_mm_loadu_si128(col), _mm_sub_epi32(in, out));
+            _mm_storeu_si128(col, v);
+            // A scan inside the register, then the carry of the columns before.
+            v = _mm_add_epi32(v, _mm_slli_si128(v, 4));
+            v = _mm_add_epi32(v, _mm_slli_si128(v, 8));
+            v = _mm_add_epi32(v, carry[c]);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(prefix[c] + x + 1), v);
+            carry[c] = _mm_shuffle_epi32(v, _MM_SHUFFLE(3, 3, 3, 3));
+        }
     }
-    running = _mm_cvtsi128_si32(carry);
+    for (int c = 0; c < 3; ++c) running[c] = _mm_cvtsi128_si32(carry[c]);
 #endif
     for (; x < width; ++x) {
-        running += column[x];
-        prefix[x + 1] = running;
+        uint32_t a = load_pixel(add, x), d = load_pixel(sub, x);
+        for (int c = 0; c < 3; ++c) {
+            column[c][x] += static_cast<int32_t>((a >> (8 * c)) & 255) - static_cast<int32_t>((d >> (8 * c)) & 255);
+            running[c] += column[c][x];
+            prefix[c][x + 1] = running[c];
+        }
     }
 }
 
@@ -112,9 +117,7 @@ private:
     // returns where it stopped.
     int32_t whole_windows(const uint8_t* centre, uint8_t* target, int32_t x, int32_t end) const {
 #if defined(__SSE2__)
-        const float n = static_cast<float>(rows_ * (2 * radius_ + 1) + 1);
-        const __m128 n4 = _mm_set1_ps(n);
-        const __m128 reciprocal = _mm_set1_ps(1.0f / n);
+        const __m128 n4 = _mm_set1_ps(static_cast<float>(rows_ * (2 * radius_ + 1) + 1));
         const __m128i byte = _mm_set1_epi32(255);
         for (; x + 4 <= end; x += 4) {
             __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(centre + static_cast<size_t>(x) * 4));
@@ -124,7 +127,7 @@ private:
                 __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pre_[c] + x - radius_));
                 __m128i own = _mm_and_si128(c == 0 ? p : _mm_srli_epi32(p, c == 1 ? 8 : 16), byte);
                 __m128 sum = _mm_cvtepi32_ps(_mm_add_epi32(_mm_sub_epi32(hi, lo), own));
-                __m128i q = divide4(sum, n4, reciprocal);
+                __m128i q = divide4(sum, n4);
                 v = _mm_or_si128(v, c == 0 ? q : _mm_slli_epi32(q, c == 1 ? 8 : 16));
             }
             _mm_storeu_si128(reinterpret_cast<__m128i*>(target + static_cast<size_t>(x) * 4), v);
@@ -152,10 +155,9 @@ void divide_row(const int32_t* sums, int32_t* quotients, int32_t count, int32_t 
     int32_t i = 0;
 #if defined(__SSE2__)
     const __m128 n4 = _mm_set1_ps(static_cast<float>(n));
-    const __m128 reciprocal = _mm_set1_ps(1.0f / static_cast<float>(n));
     for (; i + 4 <= count; i += 4) {
         __m128 sum = _mm_cvtepi32_ps(_mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + i)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(quotients + i), divide4(sum, n4, reciprocal));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(quotients + i), divide4(sum, n4));
     }
 #endif
     for (; i < count; ++i)
@@ -211,29 +213,18 @@ bool blur_fast(const gfx::ImageHeader* source, gfx::ImageHeader* output, int32_t
     int32_t* column[3] = {columns.data(), columns.data() + w, columns.data() + 2 * w};
     int32_t* prefix[3] = {prefixes.data(), prefixes.data() + (w + 1), prefixes.data() + 2 * (w + 1)};
 
-    // Adds row `entering` to the column sums and takes row `leaving` off.
+    // Rows outside the picture add nothing.
     const std::vector<uint8_t> nothing(pitch, 0);
-    auto slide = [&](const uint8_t* entering, const uint8_t* leaving) {
-        const uint8_t* add = entering != nullptr ? entering : nothing.data();
-        const uint8_t* sub = leaving != nullptr ? leaving : nothing.data();
-        int32_t* c0 = column[0];
-        int32_t* c1 = column[1];
-        int32_t* c2 = column[2];
-        for (size_t x = 0; x < w; ++x) {
-            uint32_t a = load_pixel(add, x), d = load_pixel(sub, x);
-            c0[x] += static_cast<int32_t>(a & 255) - static_cast<int32_t>(d & 255);
-            c1[x] += static_cast<int32_t>((a >> 8) & 255) - static_cast<int32_t>((d >> 8) & 255);
-            c2[x] += static_cast<int32_t>((a >> 16) & 255) - static_cast<int32_t>((d >> 16) & 255);
-        }
-    };
-    for (int32_t y = 0; y <= radius && y < height; ++y) slide(row(y), nullptr);
+    auto or_nothing = [&](const uint8_t* r) { return r != nullptr ? r : nothing.data(); };
+    for (int32_t y = 0; y < radius && y < height; ++y) slide_columns(row(y), nothing.data(), column, prefix, w);
 
     for (int32_t y = 0; y < height; ++y) {
         if (escape_held()) return false;
-        const uint8_t* entering = y > 0 && y + radius < height ? row(y + radius) : nullptr;
+        // The window of row y spans rows y - radius .. y + radius: row
+        // y + radius enters, row y - radius - 1 leaves.
+        const uint8_t* entering = y + radius < height ? row(y + radius) : nullptr;
         const uint8_t* leaving = y - radius - 1 >= 0 ? row(y - radius - 1) : nullptr;
-        if (entering != nullptr || leaving != nullptr) slide(entering, leaving);
-        for (int c = 0; c < 3; ++c) prefix_sums(column[c], prefix[c], w);
+        slide_columns(or_nothing(entering), or_nothing(leaving), column, prefix, w);
         const int32_t rows = std::min(y + radius, height - 1) - std::max(y - radius, 0) + 1;
         RowAverager(prefix, width, radius, rows).run(row(y), out + static_cast<size_t>(y) * pitch);
     }
