@@ -15,16 +15,13 @@ namespace {
 using gfx::REL_ABSOLUTE;
 using gfx::screen;
 using test_support::fake_state;
+using test_support::clear_dirty;
+using test_support::dirty_lines;
 using test_support::ScreenTest;
 
 class Pages : public ScreenTest {
 protected:
-    void clear_dirty() { std::memset(screen->dirty, 0, static_cast<size_t>(screen->height)); }
-    int dirty_count() const {
-        int n = 0;
-        for (int y = 0; y < screen->height; ++y) n += screen->dirty[y] != 0;
-        return n;
-    }
+    static int dirty_count() { return static_cast<int>(dirty_lines().size()); }
     void fill_page(int page, uint8_t value) {
         std::memset(screen->pages[page], value, static_cast<size_t>(screen->pitch) * screen->height);
     }

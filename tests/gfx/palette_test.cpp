@@ -13,6 +13,7 @@ namespace {
 
 using gfx::screen;
 using test_support::fake_state;
+using test_support::clear_dirty;
 using test_support::ScreenTest;
 
 uint32_t rgb_entry(const gfx::PaletteInfo& p, int i) {
@@ -26,12 +27,7 @@ protected:
         ASSERT_EQ(screen->driver, test_support::fake_driver(0));
         fake_state(0).palette_calls.clear();
     }
-    void clear_dirty() { std::fill(screen->dirty, screen->dirty + screen->height, 0); }
-    bool all_dirty() const {
-        for (int y = 0; y < screen->height; ++y)
-            if (!screen->dirty[y]) return false;
-        return true;
-    }
+    static bool all_dirty() { return test_support::dirty_lines() == test_support::int_range(0, screen->height); }
 };
 
 TEST_F(Palette, SixBitAndEightBitComponentsOn256Colours) {

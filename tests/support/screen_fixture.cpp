@@ -1,6 +1,7 @@
 #include "tests/support/screen_fixture.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "app/runtime.h"
 #include "gfx/modes.h"
@@ -27,6 +28,25 @@ ScopedEnv::ScopedEnv(const char* name, std::optional<std::string> value) : name_
 }
 
 ScopedEnv::~ScopedEnv() { env_set(name_.c_str(), saved_); }
+
+void clear_dirty() {
+    gfx::ScreenState* s = gfx::screen;
+    std::memset(s->dirty, 0, static_cast<size_t>(s->height) * static_cast<size_t>(s->scanline_mult));
+}
+
+std::vector<int> dirty_lines() {
+    std::vector<int> lines;
+    for (int y = 0; y < gfx::screen->height * gfx::screen->scanline_mult; ++y) {
+        if (gfx::screen->dirty[y]) lines.push_back(y);
+    }
+    return lines;
+}
+
+std::vector<int> int_range(int first, int end) {
+    std::vector<int> v;
+    for (int y = first; y < end; ++y) v.push_back(y);
+    return v;
+}
 
 void ScreenTest::SetUp() {
     gfx::screen_close();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tests/support/fake_driver.h"
 
@@ -24,6 +25,12 @@ private:
 };
 
 void env_set(const char* name, const std::optional<std::string>& value);
+
+// The open screen's dirty flags: clear them all, or list the lines marked.
+void clear_dirty();
+std::vector<int> dirty_lines();
+// first, first + 1, ..., end - 1.
+std::vector<int> int_range(int first, int end);
 
 // Base fixture: KWGFX removed, the fake drivers reset and listed as the
 // build's drivers, plain routines allowed; closes any screen at the end.

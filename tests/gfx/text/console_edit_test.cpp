@@ -28,6 +28,9 @@ using gfx::screen;
 using gfx::ScreenState;
 using gfx::TextCell;
 using test_support::fake_state;
+using test_support::clear_dirty;
+using test_support::dirty_lines;
+using test_support::int_range;
 using test_support::ScreenTest;
 
 constexpr uint32_t SENTINEL = 0x00ABCDEF;
@@ -132,23 +135,8 @@ protected:
         return testing::AssertionSuccess();
     }
 
-    static void clear_dirty() {
-        std::memset(screen->dirty, 0, static_cast<size_t>(screen->height * screen->scanline_mult));
-    }
 
-    static std::vector<int> dirty_lines() {
-        std::vector<int> lines;
-        for (int y = 0; y < screen->height * screen->scanline_mult; ++y) {
-            if (screen->dirty[y]) lines.push_back(y);
-        }
-        return lines;
-    }
 
-    static std::vector<int> range(int first, int end) {
-        std::vector<int> v;
-        for (int y = first; y < end; ++y) v.push_back(y);
-        return v;
-    }
 
     // Queues key codes the way the window procedure does.
     static void type(const std::vector<int32_t>& codes) {
@@ -252,7 +240,7 @@ TEST_P(ClearModes, ClearsPixelsCellsDirtyLinesAndMovesCursorAndPoint) {
             }
         }
     }
-    EXPECT_EQ(dirty_lines(), range(c.cleared.y0, c.cleared.x1 > c.cleared.x0 ? c.cleared.y1 : c.cleared.y0));
+    EXPECT_EQ(dirty_lines(), int_range(c.cleared.y0, c.cleared.x1 > c.cleared.x0 ? c.cleared.y1 : c.cleared.y0));
     EXPECT_EQ(gfx::text_cursor_col(), c.cursor_col);
     EXPECT_EQ(gfx::text_cursor_row(), c.cursor_row);
     EXPECT_EQ(screen->last_x, c.point_moved ? 16.0f : -1.0f);
@@ -371,7 +359,7 @@ TEST_P(TextWidth, ChangesGridFontCellsViewsAndCursorOrNothing) {
     for (int y = 0; y < 400; y += 7) {
         for (int x = 0; x < 640; x += 5) ASSERT_EQ(pixel(x, y), 2u) << "cleared: " << x << ", " << y;
     }
-    EXPECT_EQ(dirty_lines(), range(0, 400));
+    EXPECT_EQ(dirty_lines(), int_range(0, 400));
     EXPECT_FALSE(screen->flags & ScreenState::view_active);
     EXPECT_EQ(screen->view_x, 0);
     EXPECT_EQ(screen->view_y, 0);

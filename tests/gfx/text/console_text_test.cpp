@@ -25,6 +25,9 @@ using gfx::screen;
 using gfx::ScreenState;
 using gfx::TextCell;
 using test_support::fake_state;
+using test_support::clear_dirty;
+using test_support::dirty_lines;
+using test_support::int_range;
 using test_support::ScreenTest;
 
 constexpr uint32_t WHITE = 0xFFFFFF;
@@ -137,24 +140,8 @@ protected:
         return testing::AssertionSuccess();
     }
 
-    static void clear_dirty() {
-        std::memset(screen->dirty, 0, static_cast<size_t>(screen->height * screen->scanline_mult));
-    }
 
-    // The dirty lines as [first, end) of the first run, and how many in all.
-    static std::vector<int> dirty_lines() {
-        std::vector<int> lines;
-        for (int y = 0; y < screen->height * screen->scanline_mult; ++y) {
-            if (screen->dirty[y]) lines.push_back(y);
-        }
-        return lines;
-    }
 
-    static std::vector<int> range(int first, int end) {
-        std::vector<int> v;
-        for (int y = first; y < end; ++y) v.push_back(y);
-        return v;
-    }
 
     // Marks each row of the grid with a letter in column 0: "A" on row 1,
     // "B" on row 2 and so on.
@@ -314,7 +301,7 @@ TEST_F(ConsoleText, ScrollStaysInsideTheTextView) {
     EXPECT_EQ(gfx::text_cursor_row(), 4);
     EXPECT_EQ(gfx::text_cursor_col(), 1);
     EXPECT_TRUE(grid_drawn());
-    EXPECT_EQ(dirty_lines(), range(8, 32)) << "the band of rows 2 to 4";
+    EXPECT_EQ(dirty_lines(), int_range(8, 32)) << "the band of rows 2 to 4";
 }
 
 // ---- Control codes ----------------------------------------------------------
@@ -668,17 +655,17 @@ TEST_F(ConsoleText, DirtyLinesCoverOnlyTheTouchedBand) {
     clear_dirty();
     locate(3, 1);
     print("A");
-    EXPECT_EQ(dirty_lines(), range(16, 24));
+    EXPECT_EQ(dirty_lines(), int_range(16, 24));
 
     clear_dirty();
     locate(2, 1);
     print(std::string(20, 'm'));  // rows 2 and 3
-    EXPECT_EQ(dirty_lines(), range(8, 24));
+    EXPECT_EQ(dirty_lines(), int_range(8, 24));
 
     clear_dirty();
     locate(6, 1);
     print("\n");  // scrolls the whole view
-    EXPECT_EQ(dirty_lines(), range(0, 48));
+    EXPECT_EQ(dirty_lines(), int_range(0, 48));
 
     clear_dirty();
     print("");
