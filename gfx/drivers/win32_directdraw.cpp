@@ -362,27 +362,21 @@ void dd_update() {
     if (w.active) read_keyboard();
 }
 
-void dd_display_thread(HANDLE ready) {
-    WindowState& w = window_state;
-    if (dd_open_window() != 0) {
-        dd_close_window();
-        return;
+// One pass of the display thread: after a retrace that the program waits
+// for, the update (skipped in an inactive full screen) and the messages.
+void dd_pass() {
+    Sleep(10);
+    window_lock();
+    if (dd.vsync_requested) {
+        if (dd.vsync_event != nullptr) WaitForSingleObject(dd.vsync_event, kVsyncWaitMs);
+        dd.vsync_requested = 0;
     }
-    SetEvent(ready);
-    w.active = 1;
-    while (w.running == 1) {
-        Sleep(10);
-        window_lock();
-        if (dd.vsync_requested) {
-            if (dd.vsync_event != nullptr) WaitForSingleObject(dd.vsync_event, kVsyncWaitMs);
-            dd.vsync_requested = 0;
-        }
-        if (w.active || !fullscreen()) dd_update();
-        process_messages();
-        window_unlock();
-    }
-    dd_close_window();
+    if (window_state.active || !fullscreen()) dd_update();
+    process_messages();
+    window_unlock();
 }
+
+void dd_display_thread(HANDLE ready) { window_display_thread(ready, dd_pass); }
 
 int dd_init(const char* title, int width, int height, int depth, int refresh, int32_t flags) {
     std::memset(&window_state, 0, sizeof window_state);

@@ -118,35 +118,32 @@ void gdi_update() {
     ReleaseDC(w.window, dc);
 }
 
-void gdi_display_thread(HANDLE ready) {
+// One pass of the display thread: the palette into the colour table, the
+// dirty band to the window, the keyboard state and the messages.
+void gdi_pass() {
     WindowState& w = window_state;
-    if (gdi_open_window() != 0) {
-        gdi_close_window();
-        return;
-    }
-    SetEvent(ready);
-    w.active = 1;
-    while (w.running == 1) {
-        window_lock();
-        if (w.palette_changed) {
-            for (int i = 0; i < 256; ++i) {
-                RGBQUAD& q = gdi.bitmap_info->bmiColors[i];
-                q.rgbRed = w.palette_entries[i].peRed;
-                q.rgbGreen = w.palette_entries[i].peGreen;
-                q.rgbBlue = w.palette_entries[i].peBlue;
-                q.rgbReserved = 0;
-            }
-            w.palette_changed = 0;
+    window_lock();
+    // After a failed switch the window may be left without drawing objects.
+    bool drawable = w.window != nullptr && gdi.bitmap_info != nullptr;
+    if (w.palette_changed && drawable) {
+        for (int i = 0; i < 256; ++i) {
+            RGBQUAD& q = gdi.bitmap_info->bmiColors[i];
+            q.rgbRed = w.palette_entries[i].peRed;
+            q.rgbGreen = w.palette_entries[i].peGreen;
+            q.rgbBlue = w.palette_entries[i].peBlue;
+            q.rgbReserved = 0;
         }
-        gdi_update();
-        std::memset(screen->dirty, 0, static_cast<size_t>(w.display_height));
-        if (w.active) refresh_key_state();
-        process_messages();
-        window_unlock();
-        Sleep(10);
+        w.palette_changed = 0;
     }
-    gdi_close_window();
+    if (drawable) gdi_update();
+    std::memset(screen->dirty, 0, static_cast<size_t>(w.display_height));
+    if (w.active) refresh_key_state();
+    process_messages();
+    window_unlock();
+    Sleep(10);
 }
+
+void gdi_display_thread(HANDLE ready) { window_display_thread(ready, gdi_pass); }
 
 int gdi_init(const char* title, int width, int height, int depth, int refresh, int32_t flags) {
     std::memset(&window_state, 0, sizeof window_state);

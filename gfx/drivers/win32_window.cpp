@@ -128,6 +128,18 @@ void character_message(WPARAM wparam, LPARAM lparam) {
 
 }  // namespace
 
+void window_display_thread(HANDLE ready, void (*pass)()) {
+    WindowState& w = window_state;
+    if (w.open_window() != 0) {
+        w.close_window();
+        return;
+    }
+    SetEvent(ready);
+    w.active = 1;
+    while (w.running == 1) pass();
+    w.close_window();
+}
+
 void window_mark_all_dirty() {
     if (screen != nullptr && screen->dirty != nullptr && window_state.display_height > 0) {
         std::memset(screen->dirty, 1, static_cast<size_t>(window_state.display_height));

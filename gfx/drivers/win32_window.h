@@ -88,6 +88,12 @@ void refresh_key_state();
 
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
+// The frame every display thread runs: the driver's open_window (on
+// failure close_window and end without signalling), signal `ready`, mark the
+// program active, run `pass` (one update of the display, with its own
+// locking and its 10 ms sleep) while the layer runs, then close_window.
+void window_display_thread(HANDLE ready, void (*pass)());
+
 // Marks display rows 0 .. display_height - 1 dirty (the whole picture is
 // drawn again at the next update).
 void window_mark_all_dirty();

@@ -209,3 +209,16 @@ def font_8x8():
             elif current is not None and line and set(line) <= {"#", "."}:
                 glyphs[current].append([c == "#" for c in line])
     return glyphs
+
+
+def first_wrong_pixel(shot, expected):
+    """(x, y, got, want) of the first pixel of a screenshot that differs from
+    expected(x, y), or None."""
+    width, height = shot.size
+    for y in range(height):
+        for x in range(width):
+            want = expected(x, y)
+            got = shot.getpixel((x, y))
+            if got != want:
+                return x, y, got, want
+    return None

@@ -63,13 +63,9 @@ class DirectDrawTest(unittest.TestCase):
         self.fail("display flags never became %d" % flags)
 
     def assertPixels(self, shot, expected, where=""):
-        width, height = shot.size
-        for y in range(height):
-            for x in range(width):
-                want = expected(x, y)
-                got = shot.getpixel((x, y))
-                if got != want:
-                    self.fail("%s pixel (%d, %d) is %s, not %s" % (where, x, y, got, want))
+        wrong = guitest.first_wrong_pixel(shot, expected)
+        if wrong is not None:
+            self.fail("%s pixel (%d, %d) is %s, not %s" % ((where,) + wrong))
 
 
 # A 150 x 50 picture: background, a rectangle, one colour per column in the

@@ -36,13 +36,9 @@ class GdiTest(unittest.TestCase):
         self.probe.command("sleep 150")  # a few display updates
 
     def assertPixels(self, shot, expected, where=""):
-        width, height = shot.size
-        for y in range(height):
-            for x in range(width):
-                want = expected(x, y)
-                got = shot.getpixel((x, y))
-                if got != want:
-                    self.fail("%s pixel (%d, %d) is %s, not %s" % (where, x, y, got, want))
+        wrong = guitest.first_wrong_pixel(shot, expected)
+        if wrong is not None:
+            self.fail("%s pixel (%d, %d) is %s, not %s" % ((where,) + wrong))
 
 
 class Pictures(GdiTest):
