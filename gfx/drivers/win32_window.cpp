@@ -216,7 +216,13 @@ void window_exit() {
     if (w.running == 0) return;
     InterlockedExchange(&w.running, 0);
     if (w.thread != nullptr) {
-        WaitForSingleObject(w.thread, WINDOW_READY_TIMEOUT_MS);
+        // A thread that does not end within the bound is stuck inside the
+        // driver (it never opened its window, or a drawing call hangs):
+        // end it, so that the lock is never deleted under a running thread.
+        if (WaitForSingleObject(w.thread, WINDOW_READY_TIMEOUT_MS) != WAIT_OBJECT_0) {
+            TerminateThread(w.thread, 1);
+            WaitForSingleObject(w.thread, INFINITE);
+        }
         CloseHandle(w.thread);
         w.thread = nullptr;
         DeleteCriticalSection(&w.lock_section);
