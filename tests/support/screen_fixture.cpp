@@ -42,6 +42,15 @@ std::vector<int> dirty_lines() {
     return lines;
 }
 
+uint32_t page_pixel(int x, int y, int page) {
+    const gfx::ScreenState* s = gfx::screen;
+    if (page < 0) page = s->work_page;
+    const uint8_t* p = s->pages[page] + static_cast<size_t>(y) * s->pitch + static_cast<size_t>(x) * s->bytes_per_pixel;
+    uint32_t v = 0;
+    std::memcpy(&v, p, static_cast<size_t>(s->bytes_per_pixel));  // little-endian, like the pixels
+    return v;
+}
+
 std::vector<int> int_range(int first, int end) {
     std::vector<int> v;
     for (int y = first; y < end; ++y) v.push_back(y);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,8 @@ void env_set(const char* name, const std::optional<std::string>& value);
 // The open screen's dirty flags: clear them all, or list the lines marked.
 void clear_dirty();
 std::vector<int> dirty_lines();
+// The stored pixel at (x, y) of a page of the open screen (-1: the work page).
+uint32_t page_pixel(int x, int y, int page = -1);
 // first, first + 1, ..., end - 1.
 std::vector<int> int_range(int first, int end);
 

@@ -53,24 +53,7 @@ protected:
         rt::hooks = rt::RuntimeHooks{};
     }
 
-    static uint32_t pixel(int x, int y, int page = -1) {
-        if (page < 0) page = screen->work_page;
-        const uint8_t* p = screen->pages[page] + static_cast<size_t>(y) * screen->pitch +
-                           static_cast<size_t>(x) * screen->bytes_per_pixel;
-        switch (screen->bytes_per_pixel) {
-            case 4: {
-                uint32_t v;
-                std::memcpy(&v, p, 4);
-                return v;
-            }
-            case 2: {
-                uint16_t v;
-                std::memcpy(&v, p, 2);
-                return v;
-            }
-            default: return *p;
-        }
-    }
+    static uint32_t pixel(int x, int y, int page = -1) { return test_support::page_pixel(x, y, page); }
 
     // Every pixel of every page set to `value` (the low byte below 32 bits).
     static void pages_fill(uint32_t value) {

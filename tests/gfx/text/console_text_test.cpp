@@ -70,24 +70,7 @@ protected:
 
     static void locate(int row, int column) { gfx::text_locate(row, column, -1); }
 
-    static uint32_t pixel(int x, int y, int page = -1) {
-        if (page < 0) page = screen->work_page;
-        const uint8_t* p = screen->pages[page] + static_cast<size_t>(y) * screen->pitch +
-                           static_cast<size_t>(x) * screen->bytes_per_pixel;
-        switch (screen->bytes_per_pixel) {
-            case 4: {
-                uint32_t v;
-                std::memcpy(&v, p, 4);
-                return v;
-            }
-            case 2: {
-                uint16_t v;
-                std::memcpy(&v, p, 2);
-                return v;
-            }
-            default: return *p;
-        }
-    }
+    static uint32_t pixel(int x, int y, int page = -1) { return test_support::page_pixel(x, y, page); }
 
     static const TextCell& cell(int col, int row, int page = -1) {
         if (page < 0) page = screen->work_page;
