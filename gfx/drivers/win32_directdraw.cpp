@@ -379,15 +379,9 @@ void dd_pass() {
 void dd_display_thread(HANDLE ready) { window_display_thread(ready, dd_pass); }
 
 int dd_init(const char* title, int width, int height, int depth, int refresh, int32_t flags) {
-    std::memset(&window_state, 0, sizeof window_state);
     std::memset(&dd, 0, sizeof dd);
-    if (flags & ScreenFlags::opengl) return -1;
-    WindowState& w = window_state;
-    w.open_window = dd_open_window;
-    w.close_window = dd_close_window;
-    w.paint_window = dd_paint_window;
-    w.display_thread = dd_display_thread;
-    return window_init(title, width, height, depth < 8 ? 8 : depth, refresh, flags);
+    return window_driver_init(dd_open_window, dd_close_window, dd_paint_window, dd_display_thread, title, width,
+                              height, depth, refresh, flags);
 }
 
 // Waits for the next vertical blank on the program's thread, then lets the

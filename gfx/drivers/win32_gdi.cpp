@@ -146,14 +146,8 @@ void gdi_pass() {
 void gdi_display_thread(HANDLE ready) { window_display_thread(ready, gdi_pass); }
 
 int gdi_init(const char* title, int width, int height, int depth, int refresh, int32_t flags) {
-    std::memset(&window_state, 0, sizeof window_state);
-    if (flags & ScreenFlags::opengl) return -1;
-    WindowState& w = window_state;
-    w.open_window = gdi_open_window;
-    w.close_window = gdi_close_window;
-    w.paint_window = gdi_paint_window;
-    w.display_thread = gdi_display_thread;
-    return window_init(title, width, height, depth < 8 ? 8 : depth, refresh, flags);
+    return window_driver_init(gdi_open_window, gdi_close_window, gdi_paint_window, gdi_display_thread, title, width,
+                              height, depth, refresh, flags);
 }
 
 }  // namespace

@@ -211,6 +211,19 @@ int window_init(const char* title, int width, int height, int depth, int refresh
     return 0;
 }
 
+int window_driver_init(int (*open_window)(), void (*close_window)(), void (*paint_window)(),
+                       void (*display_thread)(HANDLE ready), const char* title, int width, int height, int depth,
+                       int refresh, int32_t flags) {
+    std::memset(&window_state, 0, sizeof window_state);
+    if (flags & ScreenFlags::opengl) return -1;
+    WindowState& w = window_state;
+    w.open_window = open_window;
+    w.close_window = close_window;
+    w.paint_window = paint_window;
+    w.display_thread = display_thread;
+    return window_init(title, width, height, depth < 8 ? 8 : depth, refresh, flags);
+}
+
 void window_exit() {
     WindowState& w = window_state;
     if (w.running == 0) return;

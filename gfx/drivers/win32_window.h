@@ -68,6 +68,13 @@ constexpr DWORD WINDOW_READY_TIMEOUT_MS = 10000;
 // signal in time); after -1 the caller's exit (window_exit) undoes the rest.
 int window_init(const char* title, int width, int height, int depth, int refresh, int32_t flags);
 
+// The init of a window driver with a display thread (DirectX, GDI): clears
+// the layer's record, refuses an OpenGL screen (-1), sets the four hooks and
+// opens through window_init with the depth raised to at least 8.
+int window_driver_init(int (*open_window)(), void (*close_window)(), void (*paint_window)(),
+                       void (*display_thread)(HANDLE ready), const char* title, int width, int height, int depth,
+                       int refresh, int32_t flags);
+
 // Stops and joins the display thread, restores the screen saver and
 // unregisters the class. Does nothing when the layer is not running.
 void window_exit();

@@ -222,3 +222,17 @@ def first_wrong_pixel(shot, expected):
             if got != want:
                 return x, y, got, want
     return None
+
+
+STRIPE_COLOURS = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0), (0, 255, 255), (255, 0, 255)]
+
+
+def draw_palette_stripes(probe, width=150):
+    """On an 8-bit screen: palette entries 40..45 set to STRIPE_COLOURS
+    (8-bit components keep six bits and scale back, so 255 stays 255), then
+    one-pixel columns cycling through them. Column x shows
+    STRIPE_COLOURS[x % 6]."""
+    for i, (r, g, b) in enumerate(STRIPE_COLOURS):
+        probe.command("palette %d %d %d %d" % (40 + i, r, g, b))
+    for x in range(width):
+        probe.command("rect %d 0 1 50 %x" % (x, 40 + x % 6))

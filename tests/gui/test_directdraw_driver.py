@@ -115,13 +115,9 @@ class Pictures(DirectDrawTest):
 
     def test_eight_bit_screen_after_palette_changes(self):
         window = self.open("open 150 50 8 0")
-        colours = [(255, 0, 0), (0, 255, 0), (0, 0, 255), (255, 255, 0), (0, 255, 255), (255, 0, 255)]
-        for i, (r, g, b) in enumerate(colours):
-            self.probe.command("palette %d %d %d %d" % (40 + i, r, g, b))
-        for x in range(150):
-            self.probe.command("rect %d 0 1 50 %x" % (x, 40 + x % 6))
+        guitest.draw_palette_stripes(self.probe)
+        colours = guitest.STRIPE_COLOURS
         self.settle()
-        # 8-bit components are kept to six bits and scaled back: 255 stays 255.
         shot = session.screenshot(window, "directx_8")
         self.assertPixels(shot, lambda x, y: colours[x % 6], "8-bit")
 
