@@ -4,6 +4,7 @@ photographed with xdotool and ImageMagick, keys typed with xdotool."""
 import fcntl
 import os
 import select
+import shutil
 import subprocess
 import tempfile
 import time
@@ -62,6 +63,7 @@ class Session:
                 self.server.wait()
             self.server = None
         subprocess.run([os.path.join(SOURCE, "scripts", "xvfb-stop"), self.dir], env=self.env)
+        shutil.rmtree(self.dir, ignore_errors=True)
         if self.lock is not None:
             self.lock.close()  # releases the prefix
             self.lock = None
