@@ -28,11 +28,7 @@ using Bytes = std::vector<uint8_t>;
 
 // ---- Files -------------------------------------------------------------
 
-// A file name of the running test's own, so tests running side by side in
-// the same directory never share a file.
-std::string temp_name(const std::string& suffix) {
-    return std::string("load_") + testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
-}
+std::string temp_name(const std::string& suffix) { return test_support::test_file_name("load_", suffix); }
 
 void write_file(const std::string& name, const Bytes& bytes) {
     std::FILE* f = std::fopen(name.c_str(), "wb");

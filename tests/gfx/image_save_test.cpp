@@ -27,9 +27,7 @@ using test_support::fake_state;
 using test_support::ScreenTest;
 using Bytes = std::vector<uint8_t>;
 
-std::string temp_name(const std::string& suffix) {
-    return std::string("save_") + testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
-}
+std::string temp_name(const std::string& suffix) { return test_support::test_file_name("save_", suffix); }
 
 // The file's bytes; empty when it does not exist.
 Bytes read_file(const std::string& name) {

@@ -51,6 +51,10 @@ uint32_t page_pixel(int x, int y, int page) {
     return v;
 }
 
+std::string test_file_name(const std::string& prefix, const std::string& suffix) {
+    return prefix + testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
+}
+
 std::vector<int> int_range(int first, int end) {
     std::vector<int> v;
     for (int y = first; y < end; ++y) v.push_back(y);

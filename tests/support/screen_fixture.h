@@ -32,6 +32,9 @@ void clear_dirty();
 std::vector<int> dirty_lines();
 // The stored pixel at (x, y) of a page of the open screen (-1: the work page).
 uint32_t page_pixel(int x, int y, int page = -1);
+// A file name of the running test's own, `prefix` + test name + `suffix`,
+// so tests running side by side in one directory never share a file.
+std::string test_file_name(const std::string& prefix, const std::string& suffix);
 // first, first + 1, ..., end - 1.
 std::vector<int> int_range(int first, int end);
 
