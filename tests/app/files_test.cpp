@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/runtime.h"
+#include "tests/support/screen_fixture.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ class Files : public testing::Test {
 protected:
     void SetUp() override {
         rt::file_close_all();
-        path_ = "files_test_24.bin";
+        path_ = test_support::test_file_name("files_", ".bin");  // tests run side by side
         std::FILE* f = std::fopen(path_.c_str(), "wb");
         ASSERT_NE(f, nullptr);
         for (int i = 1; i <= 24; ++i) std::fputc(i, f);
